@@ -1,0 +1,31 @@
+# Wraps CMake: `make demo` and `make test` set everything up on a fresh machine.
+BUILD       ?= build
+ASAN_BUILD  ?= build-sanitize
+JOBS        ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all build test test-sanitize demo clean
+
+all: build
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+
+build: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitize:
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DWORDPERM_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+demo:
+	@echo "make demo: decoding is not there yet; building and running the tests instead."
+	$(MAKE) test
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

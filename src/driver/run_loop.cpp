@@ -1,0 +1,74 @@
+// The run loop's steps: refill the input, drain the output, and the start of a body.
+#include "driver/run_loop.h"
+
+#include <cassert>
+
+namespace wordperm {
+namespace {
+
+struct BodyStart {
+    CoderBody body;
+    CoderContext* ctx;
+};
+
+void enter_body(void* argument) {
+    auto* start = static_cast<BodyStart*>(argument);
+    start->body(*start->ctx);
+}
+
+// Reads the next block; at the end of the input points the stream at eof_padding instead.
+bool refill_input(CoderContext& ctx, ByteReader& input, std::size_t block_bytes) {
+    Stream& stream = ctx.stream;
+    std::ptrdiff_t got = input.read(ctx.in_buffer, block_bytes);
+    if (got < 0) {
+        ctx.failure = {ExitStatus::read_failed, input.name(), input.error()};
+        return false;
+    }
+    if (got == 0) {
+        stream.eof = 1;
+        stream.in_ptr = stream.in_begin = eof_padding;
+        stream.in_end = eof_padding + sizeof eof_padding;
+    } else {
+        stream.in_ptr = stream.in_begin = ctx.in_buffer;
+        stream.in_end = ctx.in_buffer + got;
+    }
+    return true;
+}
+
+bool drain_output(CoderContext& ctx, ByteWriter& output) {
+    Stream& stream = ctx.stream;
+    std::size_t size = static_cast<std::size_t>(stream.out_ptr - stream.out_begin);
+    stream.out_ptr = stream.out_begin;
+    if (size == 0 || output.write(stream.out_begin, size)) return true;
+    ctx.failure = {ExitStatus::write_failed, output.name(), output.error()};
+    return false;
+}
+
+}  // namespace
+
+bool run_loop(CoderContext& ctx, CoderBody body, ByteReader* input, ByteWriter& output,
+              std::size_t in_block_bytes, std::size_t out_block_bytes) {
+    assert(in_block_bytes >= 1 && in_block_bytes <= kBufferBytes);
+    assert(out_block_bytes >= 1 && out_block_bytes <= kBufferBytes);
+    Stream& stream = ctx.stream;
+    stream.out_ptr = stream.out_begin = ctx.out_buffer;
+    stream.out_end = ctx.out_buffer + out_block_bytes;
+    BodyStart start{body, &ctx};
+    for (;;) {
+        switch (coro_call(stream.coroutine, enter_body, &start)) {
+            case YIELD_NEED_INPUT:
+                assert(input != nullptr);
+                if (!refill_input(ctx, *input, in_block_bytes)) return false;
+                break;
+            case YIELD_OUTPUT_FULL:
+                if (!drain_output(ctx, output)) return false;
+                break;
+            default:
+                assert(stream.coroutine.yield_value == YIELD_DONE);
+                if (ctx.failure.status != ExitStatus::success) return false;
+                return drain_output(ctx, output);
+        }
+    }
+}
+
+}  // namespace wordperm

@@ -1,0 +1,46 @@
+// Start-up and shut-down of a run: the three files, the context the body needs, the closes,
+// and the one-line report of a failure.
+//
+// The files are opened in a fixed order (list, out, code), and the exit status of a failed
+// open names the argument: 2, 3 or 4. Status 2 leaves argument 3 uncreated; status 4 leaves it
+// created (or truncated) and empty. Every later failure (5 to 9) stops the run with its own
+// status.
+#pragma once
+
+#include <memory>
+
+#include "driver/byte_io.h"
+#include "driver/coder_context.h"
+#include "driver/exit_status.h"
+
+namespace wordperm {
+
+enum class Mode { encode, decode };
+
+inline constexpr const char* kUsage = "usage: wordperm d|x <list> <out> <code>";
+
+// Only the first byte of the mode argument counts: d (encode) or anything else (decode).
+inline Mode mode_of(const char* argument) {
+    return static_cast<unsigned char>(argument[0]) == 'd' ? Mode::encode : Mode::decode;
+}
+
+struct RunFiles {
+    std::unique_ptr<InputFile> list;      // argument 2
+    std::unique_ptr<OutputFile> out;      // argument 3: sorted list or restored output
+    std::unique_ptr<InputFile> code_in;   // argument 4 in decode mode
+    std::unique_ptr<OutputFile> code_out; // argument 4 in encode mode
+};
+
+bool open_run_files(RunFiles& files, Mode mode, const char* list, const char* out,
+                    const char* code, Failure& failure);
+
+// Loads the word table, builds the tree and, in encode mode, the permutation arrays.
+bool prepare_context(CoderContext& ctx, RunFiles& files, Mode mode, Failure& failure);
+
+// Closes the outputs and checks the closes (a deferred write error shows up here).
+bool close_outputs(RunFiles& files, Failure& failure);
+
+// Prints "wordperm: <file>: <reason>" on standard error.
+void report_failure(const Failure& failure);
+
+}  // namespace wordperm

@@ -1,0 +1,32 @@
+// The slow paths of the byte streams: the end of an input block, and block appends.
+#include "driver/stream.h"
+
+#include <cstring>
+
+namespace wordperm {
+
+std::uint8_t get_byte_after_block(Stream& stream) {
+    for (;;) {
+        if (stream.in_ptr < stream.in_end) return *stream.in_ptr++;
+        if (stream.eof) {
+            ++stream.past_end_reads;
+            return 0xFF;
+        }
+        // The run loop leaves at least one byte in the block (file bytes, or eof_padding).
+        coro_yield(stream.coroutine, YIELD_NEED_INPUT);
+    }
+}
+
+void put_bytes(Stream& stream, const std::uint8_t* bytes, std::size_t size) {
+    while (size != 0) {
+        std::size_t room = static_cast<std::size_t>(stream.out_end - stream.out_ptr);
+        std::size_t part = size < room ? size : room;
+        std::memcpy(stream.out_ptr, bytes, part);
+        stream.out_ptr += part;
+        bytes += part;
+        size -= part;
+        if (stream.out_ptr == stream.out_end) coro_yield(stream.coroutine, YIELD_OUTPUT_FULL);
+    }
+}
+
+}  // namespace wordperm

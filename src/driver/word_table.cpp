@@ -1,0 +1,86 @@
+// Loading the list file: read it whole, then count and index its lines with memchr.
+//
+// The file is read to its end rather than to a length taken in advance, so pipes work and a
+// file that changes while it is read gives a consistent table of what was read.
+#include "driver/word_table.h"
+
+#include <cstring>
+#include <new>
+
+namespace wordperm {
+namespace {
+
+// Reads everything into one buffer. The buffer starts one byte larger than a known size, so
+// the read that finds the end needs no growth.
+bool read_whole(ByteReader& input, std::unique_ptr<std::uint8_t[]>& bytes, std::uint64_t& length,
+                Failure& failure) {
+    const std::string& name = input.name();
+    std::optional<std::uint64_t> known = input.known_size();
+    if (known && *known >= kListLimitBytes) {
+        failure = {ExitStatus::list_too_large, name, "file too large (2 GiB or more)"};
+        return false;
+    }
+    std::uint64_t capacity = known ? *known + 1 : std::uint64_t{1} << 16;
+    bytes = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+    length = 0;
+    for (;;) {
+        if (length == capacity) {
+            std::uint64_t grown = capacity * 2 < kListLimitBytes ? capacity * 2 : kListLimitBytes;
+            auto larger = std::make_unique_for_overwrite<std::uint8_t[]>(grown);
+            std::memcpy(larger.get(), bytes.get(), length);
+            bytes = std::move(larger);
+            capacity = grown;
+        }
+        std::uint64_t room = capacity - length;
+        std::ptrdiff_t got = input.read(bytes.get() + length, room < (1u << 30) ? room : (1u << 30));
+        if (got < 0) {
+            failure = {ExitStatus::read_failed, name, input.error()};
+            return false;
+        }
+        if (got == 0) return true;
+        length += static_cast<std::uint64_t>(got);
+        if (length >= kListLimitBytes) {
+            failure = {ExitStatus::list_too_large, name, "file too large (2 GiB or more)"};
+            return false;
+        }
+    }
+}
+
+}  // namespace
+
+bool load_word_table(WordTable& table, ByteReader& input, Failure& failure) {
+    try {
+        std::uint64_t length = 0;
+        if (!read_whole(input, table.bytes_storage, length, failure)) return false;
+        const std::uint8_t* data = table.bytes_storage.get();
+        const std::uint8_t* end = data + length;
+
+        std::uint32_t line_feeds = 0;
+        for (const std::uint8_t* p = data;
+             (p = static_cast<const std::uint8_t*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p))));
+             ++p)
+            ++line_feeds;
+        std::uint32_t n = line_feeds + (length != 0 && end[-1] != '\n' ? 1u : 0u);
+
+        table.line_start_storage = std::make_unique_for_overwrite<std::uint32_t[]>(std::size_t{n} + 1);
+        std::uint32_t* starts = table.line_start_storage.get();
+        std::uint32_t k = 0;
+        starts[k++] = 0;
+        for (const std::uint8_t* p = data;
+             (p = static_cast<const std::uint8_t*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p))));)
+            starts[k++] = static_cast<std::uint32_t>(++p - data);
+        // A bare last line ends at the end of the file; with a final line feed the entry is set.
+        starts[n] = static_cast<std::uint32_t>(length);
+
+        table.data = data;
+        table.end = end;
+        table.line_count = n;
+        table.line_start = starts;
+        return true;
+    } catch (const std::bad_alloc&) {
+        failure = {ExitStatus::out_of_memory, input.name(), "out of memory"};
+        return false;
+    }
+}
+
+}  // namespace wordperm

@@ -1,0 +1,52 @@
+// wordperm: sorts a word list and codes the order it came in, or restores that order.
+//
+//   wordperm d <word file> <sorted list> <code file>     encode
+//   wordperm x <sorted list> <restored file> <code file> decode (any mode but d)
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "driver/run_loop.h"
+#include "driver/startup.h"
+#include "perm/permutation_decoder.h"
+#include "perm/permutation_encoder.h"
+
+using namespace wordperm;
+
+static ExitStatus run(Mode mode, char** argv, Failure& failure) {
+    RunFiles files;
+    if (!open_run_files(files, mode, argv[2], argv[3], argv[4], failure)) return failure.status;
+    auto ctx = std::make_unique<CoderContext>();
+    if (!prepare_context(*ctx, files, mode, failure)) return failure.status;
+
+    BlockWriter sorted_list(*files.out);
+    ctx->sorted_list_file = &sorted_list;
+    bool ran = mode == Mode::encode
+                   ? run_loop(*ctx, permutation_encoder, nullptr, *files.code_out)
+                   : run_loop(*ctx, permutation_decoder, files.code_in.get(), *files.out);
+    if (!ran) {
+        failure = ctx->failure;
+        if (failure.status == ExitStatus::code_misfit)
+            failure = {failure.status, argv[4], std::string("does not fit ") + argv[2]};
+        return failure.status;
+    }
+    if (!close_outputs(files, failure)) return failure.status;
+    return ExitStatus::success;
+}
+
+int main(int argc, char** argv) {
+    if (argc < 5) {
+        std::fprintf(stderr, "%s\n", kUsage);
+        return static_cast<int>(ExitStatus::usage);
+    }
+    Failure failure;
+    ExitStatus status;
+    try {
+        status = run(mode_of(argv[1]), argv, failure);
+    } catch (const std::bad_alloc&) {
+        failure = {ExitStatus::out_of_memory, argv[2], "out of memory"};
+        status = failure.status;
+    }
+    if (status != ExitStatus::success) report_failure(failure);
+    return static_cast<int>(status);
+}

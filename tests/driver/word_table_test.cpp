@@ -1,0 +1,95 @@
+// The word table: what a line is, N, and where each line starts, for every way a file can end.
+#include "driver/word_table.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/memory_io.h"
+#include "support/word_tables.h"
+
+namespace wordperm {
+namespace {
+
+using testing::MemoryReader;
+
+std::vector<std::uint32_t> starts_of(const WordTable& table) {
+    return {table.line_start, table.line_start + table.line_count + 1};
+}
+
+struct TableCase {
+    const char* name;
+    std::string contents;
+    std::uint32_t n;
+    std::vector<std::uint32_t> starts;  // all N + 1 entries
+};
+
+TEST(WordTable, LinesAndStartsOfEachExample) {
+    const TableCase cases[] = {
+        {"bare line", "a", 1, {0, 1}},
+        {"one line", "a\n", 1, {0, 2}},
+        {"bare second line", "a\nb", 2, {0, 2, 3}},
+        {"two lines", "a\nb\n", 2, {0, 2, 4}},
+        {"empty second line", "a\n\n", 2, {0, 2, 3}},
+        {"lone line feed", "\n", 1, {0, 1}},
+        {"carriage return stays in the line", "a\r\nb", 2, {0, 3, 4}},
+        {"NUL is an ordinary byte", std::string("a\0b\n\0", 5), 2, {0, 4, 5}},
+        {"empty file", "", 0, {0}},
+    };
+    for (const TableCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        WordTable table = make_word_table(c.contents);
+        EXPECT_EQ(table.line_count, c.n);
+        EXPECT_EQ(starts_of(table), c.starts);
+        EXPECT_EQ(static_cast<std::size_t>(table.end - table.data), c.contents.size());
+        EXPECT_EQ(last_line_is_bare(table), !c.contents.empty() && c.contents.back() != '\n');
+    }
+}
+
+TEST(WordTable, UnsizedInputReadInSmallBlocksGivesTheSameTable) {
+    std::string contents;
+    for (int i = 0; i < 5000; ++i) contents += "word" + std::to_string(i * 7919 % 1000) + "\n";
+    contents += "bare";
+    WordTable whole = make_word_table(contents);
+    for (std::size_t block : {std::size_t{1}, std::size_t{3}, std::size_t{65536}}) {
+        SCOPED_TRACE(block);
+        MemoryReader pipe(contents, block, /*sized=*/false);
+        WordTable table;
+        Failure failure;
+        ASSERT_TRUE(load_word_table(table, pipe, failure));
+        EXPECT_EQ(std::string(table.data, table.end), contents);
+        EXPECT_EQ(starts_of(table), starts_of(whole));
+    }
+}
+
+TEST(WordTable, ReadErrorIsNotTakenForTheEnd) {
+    MemoryReader reader("abc\ndef\n", 2);
+    reader.fail_at_offset = 4;
+    WordTable table;
+    Failure failure;
+    EXPECT_FALSE(load_word_table(table, reader, failure));
+    EXPECT_EQ(failure.status, ExitStatus::read_failed);
+    EXPECT_EQ(failure.file, "input");
+}
+
+// Claims a size of 2^31 bytes without holding them, so nothing large is ever allocated.
+class HugeFile final : public ByteReader {
+public:
+    HugeFile() : ByteReader("huge") {}
+    std::ptrdiff_t read(std::uint8_t*, std::size_t) override { return -1; }
+    std::optional<std::uint64_t> known_size() const override { return kListLimitBytes; }
+    std::string error() const override { return "unexpected read"; }
+};
+
+TEST(WordTable, FileOfTwoGibibytesIsRefusedBeforeReading) {
+    HugeFile huge;
+    WordTable table;
+    Failure failure;
+    EXPECT_FALSE(load_word_table(table, huge, failure));
+    EXPECT_EQ(failure.status, ExitStatus::list_too_large);
+    EXPECT_EQ(failure.file, "huge");
+}
+
+}  // namespace
+}  // namespace wordperm

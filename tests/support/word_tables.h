@@ -1,0 +1,25 @@
+// Word tables built from strings, for tests of everything that reads lines.
+#pragma once
+
+#include <stdexcept>
+#include <string_view>
+
+#include "driver/word_table.h"
+#include "support/memory_io.h"
+
+namespace wordperm::testing {
+
+inline WordTable make_word_table(std::string_view contents) {
+    WordTable table;
+    MemoryReader reader(contents);
+    Failure failure;
+    if (!load_word_table(table, reader, failure))
+        throw std::runtime_error("make_word_table: " + failure.reason);
+    return table;
+}
+
+}  // namespace wordperm::testing
+
+namespace wordperm {
+using testing::make_word_table;
+}
