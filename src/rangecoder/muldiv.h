@@ -1,0 +1,40 @@
+// floor(a * b / c) of unsigned 64-bit values, the product taken at full width, modulo 2^64, and
+// the interval split of the range coders built on it.
+//
+// Every interval split of the range encoder and decoder goes through split_point, so both sides
+// compute bit-identical bounds from the same operands. muldiv64 uses the compiler's 128-bit
+// integers where it has them; muldiv64_portable uses only 64-bit multiplication and division and
+// gives the same result for every input with c != 0. A quotient of 2^64 or more keeps only its
+// low 64 bits (no saturation); the coders never ask for one.
+#pragma once
+
+#include <cassert>
+#include <cstdint>
+
+namespace wordperm {
+
+// floor(a * b / c) mod 2^64 with 64-bit operations only. c must not be 0.
+std::uint64_t muldiv64_portable(std::uint64_t a, std::uint64_t b, std::uint64_t c);
+
+// The same value as muldiv64_portable, by the fastest means available. c must not be 0.
+inline std::uint64_t muldiv64(std::uint64_t a, std::uint64_t b, std::uint64_t c) {
+#if defined(__SIZEOF_INT128__)
+    __extension__ using Wide = unsigned __int128;
+    return static_cast<std::uint64_t>(static_cast<Wide>(a) * b / c);
+#else
+    return muldiv64_portable(a, b, c);
+#endif
+}
+
+// floor(k * (range + 1) / t) mod 2^64 for 0 <= k <= t and t >= 1: where share k of an interval
+// of range + 1 values, cut into t equal shares, begins. An interval of 2^64 values is held as
+// range = 2^64 - 1, whose size has no 64-bit form; then k * 2^64 / t is split as
+// k * (2^64 - t) / t + k, whose quotient stays below 2^64. Its k = t split point, 2^64, comes
+// out as 0; differences of split points are still right modulo 2^64.
+inline std::uint64_t split_point(std::uint64_t range, std::uint64_t k, std::uint64_t t) {
+    assert(t != 0 && k <= t);
+    if (range != ~std::uint64_t{0}) return muldiv64(k, range + 1, t);
+    return muldiv64(k, std::uint64_t{0} - t, t) + k;
+}
+
+}  // namespace wordperm

@@ -1,0 +1,43 @@
+// Range decoder for uniformly distributed symbols, the mirror of the range encoder.
+//
+// It narrows the same interval as the encoder, step for step, but keeps no bottom: `code` is the
+// code value's offset above the interval's bottom. `range` follows the symbols alone, never the
+// bytes read, so the decoder shifts exactly where the encoder shifted and reads 8 bytes plus one
+// per shift. Bytes past the end of the code file are 0xFF without limit (get_byte makes them up
+// once the stream's input is exhausted): the encoder leaves out every trailing 0xFF byte it can,
+// however many, and the reader must supply them all.
+//
+// Misfit detection: the split points floor(k * (range + 1) / t) belong to no symbol, so a code
+// file the encoder wrote never puts `code` on one. A code file that was altered, cut short or
+// made for another symbol sequence can; after the narrowing `code` is then above `range`, and
+// decode_uniform reports it by returning t. While code <= range holds before a symbol, the
+// symbol found is below t without further checks.
+#pragma once
+
+#include <cstdint>
+
+#include "driver/stream.h"
+
+namespace wordperm {
+
+struct RangeDecoder {
+    // The code value minus the bottom of the interval; at most `range` while the code fits.
+    std::uint64_t code = 0;
+    // Size of the interval minus one, 2^64 - 1 standing for 2^64; at least 2^56 between symbols.
+    // The same value as the encoder's after the same symbols.
+    std::uint64_t range = ~std::uint64_t{0};
+};
+
+// Starts decoding: the whole interval, and the first 8 code bytes (big-endian) as the code value.
+// Called once, before anything else is read, whatever the number of symbols (also none). May
+// suspend the body through get_byte.
+void decoder_init(RangeDecoder& decoder, Stream& stream);
+
+// Returns the next symbol, below t, for a code that fits; requires t >= 2 and the same t as the
+// encoder used for this symbol. Returns t itself once the code value has landed on a split point
+// (the code file does not fit the symbol sequence asked for), and keeps returning t for every
+// later symbol, reading nothing more. Reads the bytes the renormalisation needs, possibly none,
+// and may suspend through get_byte.
+std::uint32_t decode_uniform(RangeDecoder& decoder, Stream& stream, std::uint32_t t);
+
+}  // namespace wordperm
