@@ -23,9 +23,13 @@ test-sanitize:
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
+RELEASE     ?= build-release
+
+# Build the release binary, then encode and restore a generated word list.
 demo:
-	@echo "make demo: decoding is not there yet; building and running the tests instead."
-	$(MAKE) test
+	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF $(CMAKE_FLAGS)
+	cmake --build $(RELEASE) -j $(JOBS) --target wordperm wordgen
+	bench/demo.sh $(RELEASE)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(RELEASE) demo

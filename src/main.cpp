@@ -17,7 +17,7 @@ static ExitStatus run(Mode mode, char** argv, Failure& failure) {
     RunFiles files;
     if (!open_run_files(files, mode, argv[2], argv[3], argv[4], failure)) return failure.status;
     auto ctx = std::make_unique<CoderContext>();
-    if (!prepare_context(*ctx, files, mode, failure)) return failure.status;
+    if (!prepare_context(*ctx, *files.list, mode, failure)) return failure.status;
 
     BlockWriter sorted_list(*files.out);
     ctx->sorted_list_file = &sorted_list;

@@ -47,8 +47,8 @@ bool open_run_files(RunFiles& files, Mode mode, const char* list, const char* ou
     return true;
 }
 
-bool prepare_context(CoderContext& ctx, RunFiles& files, Mode mode, Failure& failure) {
-    if (!load_word_table(ctx.table, *files.list, failure)) return false;
+bool prepare_context(CoderContext& ctx, ByteReader& list, Mode mode, Failure& failure) {
+    if (!load_word_table(ctx.table, list, failure)) return false;
     try {
         const std::uint32_t n = ctx.table.line_count;
         tree_build(ctx.tree, n);
@@ -60,7 +60,7 @@ bool prepare_context(CoderContext& ctx, RunFiles& files, Mode mode, Failure& fai
             for (std::uint32_t i = 0; i < n; ++i) ctx.perm[i] = i;
         }
     } catch (const std::bad_alloc&) {
-        failure = {ExitStatus::out_of_memory, files.list->name(), "out of memory"};
+        failure = {ExitStatus::out_of_memory, list.name(), "out of memory"};
         return false;
     }
     return true;

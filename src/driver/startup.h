@@ -34,8 +34,8 @@ struct RunFiles {
 bool open_run_files(RunFiles& files, Mode mode, const char* list, const char* out,
                     const char* code, Failure& failure);
 
-// Loads the word table, builds the tree and, in encode mode, the permutation arrays.
-bool prepare_context(CoderContext& ctx, RunFiles& files, Mode mode, Failure& failure);
+// Loads the word table from `list`, builds the tree and, in encode mode, the permutation arrays.
+bool prepare_context(CoderContext& ctx, ByteReader& list, Mode mode, Failure& failure);
 
 // Closes the outputs and checks the closes (a deferred write error shows up here).
 bool close_outputs(RunFiles& files, Failure& failure);

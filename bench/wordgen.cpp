@@ -1,0 +1,101 @@
+// Deterministic word lists for the demo and the benchmark: the same arguments give the same
+// bytes on every machine (a fixed generator, no library distributions).
+//
+//   wordgen COUNT [--min L] [--max L] [--distinct K] [--descending] [--seed S]
+//       COUNT random lowercase words of L to L letters, one per line (drawn from K words
+//       when --distinct is given), shuffled, or in strictly descending order
+//   wordgen --shuffle [--seed S] < lines
+//       the lines of standard input in a seeded random order
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+// splitmix64: tiny, fast, and the same everywhere.
+struct Random {
+    std::uint64_t state;
+    std::uint64_t next() {
+        std::uint64_t z = (state += 0x9E3779B97F4A7C15u);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+        return z ^ (z >> 31);
+    }
+    std::uint64_t below(std::uint64_t n) { return next() % n; }
+};
+
+template <typename T>
+void shuffle(std::vector<T>& items, Random& random) {
+    for (std::size_t i = items.size(); i > 1; --i) std::swap(items[i - 1], items[random.below(i)]);
+}
+
+std::string random_word(Random& random, std::uint64_t min_length, std::uint64_t max_length) {
+    std::uint64_t length = min_length + random.below(max_length - min_length + 1);
+    std::string word;
+    for (std::uint64_t k = 0; k < length; ++k) word += static_cast<char>('a' + random.below(26));
+    return word;
+}
+
+int usage() {
+    std::fputs("usage: wordgen COUNT [--min L] [--max L] [--distinct K] [--descending] [--seed S]\n"
+               "       wordgen --shuffle [--seed S] < lines\n",
+               stderr);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::uint64_t count = 0, min_length = 4, max_length = 14, distinct = 0, seed = 1;
+    bool descending = false, shuffle_input = false, have_count = false;
+    for (int i = 1; i < argc; ++i) {
+        auto value = [&](std::uint64_t& into) {
+            if (i + 1 >= argc) return false;
+            into = std::strtoull(argv[++i], nullptr, 10);
+            return true;
+        };
+        bool ok = true;
+        if (!std::strcmp(argv[i], "--min")) ok = value(min_length);
+        else if (!std::strcmp(argv[i], "--max")) ok = value(max_length);
+        else if (!std::strcmp(argv[i], "--distinct")) ok = value(distinct);
+        else if (!std::strcmp(argv[i], "--seed")) ok = value(seed);
+        else if (!std::strcmp(argv[i], "--descending")) descending = true;
+        else if (!std::strcmp(argv[i], "--shuffle")) shuffle_input = true;
+        else if (argv[i][0] != '-') count = std::strtoull(argv[i], nullptr, 10), have_count = true;
+        else ok = false;
+        if (!ok) return usage();
+    }
+    Random random{seed};
+    std::vector<std::string> lines;
+    if (shuffle_input) {
+        for (std::string line; std::getline(std::cin, line);) lines.push_back(line);
+        shuffle(lines, random);
+    } else {
+        if (!have_count || min_length < 1 || max_length < min_length) return usage();
+        if (descending) {
+            // Distinct words, so that the order is strictly descending.
+            std::set<std::string> unique;
+            while (unique.size() < count) unique.insert(random_word(random, min_length, max_length));
+            lines.assign(unique.rbegin(), unique.rend());
+        } else if (distinct) {
+            std::vector<std::string> pool;
+            for (std::uint64_t k = 0; k < distinct; ++k)
+                pool.push_back(random_word(random, min_length, max_length));
+            for (std::uint64_t k = 0; k < count; ++k) lines.push_back(pool[random.below(distinct)]);
+        } else {
+            for (std::uint64_t k = 0; k < count; ++k)
+                lines.push_back(random_word(random, min_length, max_length));
+        }
+    }
+    std::string out;
+    for (const std::string& line : lines) out += line + '\n';
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}

@@ -1,0 +1,280 @@
+// The two coder bodies end to end: the worked examples byte for byte, round trips of every
+// kind of word file, resumption at every byte, and code files that do not fit.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/coding.h"
+#include "support/random_words.h"
+
+namespace wordperm {
+namespace {
+
+using testing::decode;
+using testing::encode;
+using testing::hex;
+using testing::random_word_file;
+using testing::WordFileShape;
+
+std::string numbered_lines(int n, bool descending) {
+    std::string file;
+    for (int i = 0; i < n; ++i) {
+        int k = descending ? n - 1 - i : i;
+        file += "w" + std::string(9 - std::to_string(k).size(), '0') + std::to_string(k) + "\n";
+    }
+    return file;
+}
+
+struct EncodeCase {
+    const char* words;
+    const char* sorted;
+    const char* code;  // hex
+};
+
+TEST(PermutationEncoder, WorkedExamplesByteForByte) {
+    const EncodeCase cases[] = {
+        {"", "", ""},
+        {"a\n", "a\n", ""},
+        {"a\nb\n", "a\nb\n", "40"},
+        {"b\na\n", "a\nb\n", ""},
+        {"a\nb\nc\n", "a\nb\nc\n", "15"},
+        {"a\nc\nb\n", "a\nb\nc\n", "40"},
+        {"b\na\nc\n", "a\nb\nc\n", "6A"},
+        {"b\nc\na\n", "a\nb\nc\n", "95"},
+        {"c\na\nb\n", "a\nb\nc\n", "C0"},
+        {"c\nb\na\n", "a\nb\nc\n", ""},
+        {"x\nx\nx\n", "x\nx\nx\n", "C0"},
+        {"0\n1\n2\n3\n4\n5\n6\n7\n8\n9\n", "0\n1\n2\n3\n4\n5\n6\n7\n8\n9\n", "00 00 02"},
+        {"\n", "\n", ""},
+    };
+    for (const EncodeCase& c : cases) {
+        SCOPED_TRACE(c.words);
+        auto encoded = encode(c.words);
+        EXPECT_EQ(encoded.sorted, c.sorted);
+        EXPECT_EQ(hex(encoded.code), c.code);
+    }
+}
+
+TEST(PermutationEncoder, ProgressMessagesEvenWithoutLines) {
+    EXPECT_EQ(encode("").console, "Sorting 0 words...\b\b Done\n");
+    EXPECT_EQ(encode("a\n").console, "Sorting 1 words...\b\b Done\n");
+    EXPECT_EQ(encode("b\na\nc\n").console, "Sorting 3 words...\b\b Done\n");
+}
+
+TEST(PermutationEncoder, StrictlyDescendingGivesEmptyCode) {
+    for (int n : {2, 22, 23, 1000, 20000}) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(encode(numbered_lines(n, true)).code, "");
+    }
+}
+
+// The word file's bare last line gets a line feed when it does not sort last, and the sorted
+// list then ends without one; the order of the lines is the sort's either way.
+TEST(PermutationEncoder, BareLastLineKeepsTheListWhole) {
+    const EncodeCase cases[] = {
+        {"b\nc\na", "a\nb\nc", "95"},
+        {"a\nb\nc", "a\nb\nc", "15"},
+        {"c\na\nb", "a\nb\nc", "C0"},
+        {"a", "a", ""},
+        {"ab\nab", "ab\nab", ""},
+        {"abc\nab", "ab\nabc", ""},
+    };
+    for (const EncodeCase& c : cases) {
+        SCOPED_TRACE(c.words);
+        auto encoded = encode(c.words);
+        EXPECT_EQ(encoded.sorted, c.sorted);
+        EXPECT_EQ(hex(encoded.code), c.code);
+        EXPECT_EQ(decode(encoded.sorted, encoded.code).restored, c.words);
+    }
+}
+
+struct DecodeCase {
+    std::string code;
+    const char* restored;
+};
+
+TEST(PermutationDecoder, SixOrdersOfThreeLines) {
+    const DecodeCase cases[] = {
+        {"\x15", "a\nb\nc\n"}, {"\x40", "a\nc\nb\n"}, {"\x6A", "b\na\nc\n"},
+        {"\x95", "b\nc\na\n"}, {"\xC0", "c\na\nb\n"}, {"", "c\nb\na\n"},
+    };
+    for (const DecodeCase& c : cases) {
+        SCOPED_TRACE(c.restored);
+        auto decoded = decode("a\nb\nc\n", c.code);
+        EXPECT_EQ(decoded.status, ExitStatus::success);
+        EXPECT_EQ(decoded.restored, c.restored);
+    }
+}
+
+TEST(PermutationDecoder, NoLinesStillReadsTheFirstEightBytes) {
+    auto decoded = decode("", "0123456789", /*in_block_bytes=*/4);
+    EXPECT_EQ(decoded.status, ExitStatus::success);
+    EXPECT_EQ(decoded.restored, "");
+    EXPECT_EQ(decoded.code_reads, 2u);  // 8 bytes in blocks of 4, not a third block
+}
+
+TEST(PermutationDecoder, OneLineNeedsNoCode) {
+    EXPECT_EQ(decode("only\n", "").restored, "only\n");
+    EXPECT_EQ(decode("only\n", "\x12\x34").restored, "only\n");
+}
+
+TEST(PermutationDecoder, AllOnesCodeTakesTheLastLineEachTime) {
+    std::string sorted = numbered_lines(300, false);
+    std::string descending = numbered_lines(300, true);
+    for (std::size_t ones : {0u, 1u, 5u, 40u, 400u}) {
+        SCOPED_TRACE(ones);
+        EXPECT_EQ(decode(sorted, std::string(ones, '\xFF')).restored, descending);
+    }
+}
+
+void expect_round_trip(const std::string& words) {
+    auto encoded = encode(words);
+    auto decoded = decode(encoded.sorted, encoded.code);
+    ASSERT_EQ(decoded.status, ExitStatus::success);
+    ASSERT_EQ(decoded.restored, words);
+    auto again = encode(words);
+    ASSERT_EQ(again.sorted, encoded.sorted);
+    ASSERT_EQ(again.code, encoded.code);
+}
+
+TEST(RoundTrip, RandomWordFilesOfEveryKind) {
+    const WordFileShape shapes[] = {
+        {.lines = 50, .alphabet = 3, .max_length = 3},                      // many duplicates
+        {.lines = 200, .alphabet = 2, .max_length = 2, .final_line_feed = false},
+        {.lines = 300, .alphabet = 256, .max_length = 6},                   // every byte value
+        {.lines = 300, .alphabet = 256, .max_length = 6, .final_line_feed = false},
+        {.lines = 1000, .alphabet = 26, .max_length = 12, .distinct = 20},
+        {.lines = 5000, .alphabet = 26, .max_length = 10},
+        {.lines = 100000, .alphabet = 26, .max_length = 10, .final_line_feed = false},
+        {.lines = 7, .alphabet = 256, .max_length = 0, .final_line_feed = false},  // empty lines
+    };
+    std::uint64_t seed = 1;
+    for (const WordFileShape& shape : shapes) {
+        for (int round = 0; round < 3; ++round, ++seed) {
+            SCOPED_TRACE("seed " + std::to_string(seed) + " lines " + std::to_string(shape.lines));
+            expect_round_trip(random_word_file(seed, shape));
+        }
+    }
+}
+
+TEST(RoundTrip, SpecialOrdersAndLines) {
+    expect_round_trip(numbered_lines(1000, false));
+    expect_round_trip(numbered_lines(23, true));
+    expect_round_trip(numbered_lines(1000, true));
+    expect_round_trip(std::string(1000, '\n'));
+    expect_round_trip("x\nx\nx\nx\nx\nx\nx\nx\nx\nx\nx\nx");
+    expect_round_trip("a\r\nb\nb\r\n\ta\n\t\n");
+    std::string long_lines = std::string(70000, 'z') + "\n" + std::string(140000, 'a') + "\nm\n" +
+                             std::string(65536, 'q');
+    expect_round_trip(long_lines);
+}
+
+TEST(RoundTrip, MillionStrictlyDescendingLines) {
+    std::string words = numbered_lines(1000000, true);
+    auto encoded = encode(words);
+    EXPECT_EQ(encoded.code, "");
+    EXPECT_EQ(decode(encoded.sorted, encoded.code).restored, words);
+}
+
+// log2(N!) / 8 bytes, rounded up, is the least any code of N lines can take on average.
+TEST(RoundTrip, CodeLengthIsWithinTwoBytesOfTheBound) {
+    for (std::uint32_t n : {2u, 3u, 10u, 100u, 1000u, 12345u, 100000u}) {
+        SCOPED_TRACE(n);
+        WordFileShape shape{.lines = n, .alphabet = 26, .max_length = 12};
+        auto encoded = encode(random_word_file(n, shape));
+        double bytes = std::lgamma(n + 1.0) / std::log(2.0) / 8;
+        EXPECT_LE(encoded.code.size(), static_cast<std::size_t>(std::ceil(bytes)) + 2);
+        std::size_t trailing = 0;
+        while (trailing < encoded.code.size() &&
+               encoded.code[encoded.code.size() - 1 - trailing] == '\xFF')
+            ++trailing;
+        EXPECT_GE(encoded.code.size() + 8, static_cast<std::size_t>(std::floor(bytes)));
+    }
+}
+
+TEST(RoundTrip, SameBytesWhateverTheBlockSizes) {
+    WordFileShape shape{.lines = 400, .alphabet = 4, .max_length = 5, .final_line_feed = false};
+    std::string words = random_word_file(99, shape) + "\n" + std::string(3000, 'k');
+    auto reference = encode(words);
+    for (std::size_t block : {std::size_t{1}, std::size_t{2}, std::size_t{7}, std::size_t{4096}}) {
+        SCOPED_TRACE(block);
+        auto encoded = encode(words, block);
+        EXPECT_EQ(encoded.code, reference.code);
+        EXPECT_EQ(encoded.sorted, reference.sorted);
+        auto decoded = decode(reference.sorted, reference.code, block, block);
+        EXPECT_EQ(decoded.restored, words);
+    }
+}
+
+// Lines all ending with a line feed and holding no byte below 10 sort as plain byte strings.
+TEST(RoundTrip, SortedListIsInPlainByteOrder) {
+    for (std::uint64_t seed : {5u, 6u, 7u}) {
+        SCOPED_TRACE(seed);
+        WordFileShape shape{.lines = 3000, .alphabet = 26, .max_length = 6, .distinct = 500};
+        std::string words = random_word_file(seed, shape);
+        std::vector<std::string> lines;
+        std::size_t start = 0;
+        for (std::size_t i = 0; i < words.size(); ++i)
+            if (words[i] == '\n') lines.push_back(words.substr(start, i + 1 - start)), start = i + 1;
+        std::sort(lines.begin(), lines.end(), [](const std::string& a, const std::string& b) {
+            return std::lexicographical_compare(
+                a.begin(), a.end(), b.begin(), b.end(),
+                [](char x, char y) { return static_cast<unsigned char>(x) < static_cast<unsigned char>(y); });
+        });
+        std::string expected;
+        for (const std::string& line : lines) expected += line;
+        EXPECT_EQ(encode(words).sorted, expected);
+    }
+}
+
+// A code file that was changed, cut or made for another list either decodes to some order of
+// the same lines or is refused; it never reads outside the list.
+TEST(CorruptCode, EndsWithSuccessOrMisfit) {
+    WordFileShape shape{.lines = 300, .alphabet = 26, .max_length = 6, .distinct = 100};
+    std::string words = random_word_file(11, shape);
+    auto encoded = encode(words);
+    std::string other_sorted = encode(random_word_file(12, shape)).sorted;
+    std::string smaller_sorted = encode(random_word_file(13, {.lines = 40})).sorted;
+    std::mt19937_64 random(2024);
+    auto check = [&](const std::string& sorted, const std::string& code) {
+        auto decoded = decode(sorted, code);
+        ASSERT_TRUE(decoded.status == ExitStatus::success ||
+                    decoded.status == ExitStatus::code_misfit);
+        if (decoded.status == ExitStatus::success) {
+            std::string a = decoded.restored, b = sorted;
+            std::sort(a.begin(), a.end());
+            std::sort(b.begin(), b.end());
+            ASSERT_EQ(a, b);  // the same lines in some order
+        }
+    };
+    for (int round = 0; round < 300; ++round) {
+        SCOPED_TRACE(round);
+        std::string changed = encoded.code;
+        changed[random() % changed.size()] ^= static_cast<char>(1 + random() % 255);
+        check(encoded.sorted, changed);
+        check(encoded.sorted, encoded.code.substr(0, random() % encoded.code.size()));
+        check(encoded.sorted, encoded.code + std::string(1 + random() % 9, static_cast<char>(random())));
+    }
+    check(other_sorted, encoded.code);
+    check(smaller_sorted, encoded.code);
+    check(encoded.sorted + encoded.sorted, encoded.code);
+}
+
+// A code value on the edge between two symbols' shares belongs to neither. For four lines the
+// first symbol's edges are k * 2^62: the codes 00.., 40 00.., 80 00.. and C0 00.. sit on them.
+TEST(CorruptCode, ValueOnAShareEdgeIsRefused) {
+    for (char top : {'\x00', '\x40', '\x80', '\xC0'}) {
+        SCOPED_TRACE(static_cast<int>(static_cast<unsigned char>(top)));
+        std::string code = top + std::string(12, '\0');
+        auto decoded = decode("a\nb\nc\nd\n", code);
+        EXPECT_EQ(decoded.status, ExitStatus::code_misfit);
+        EXPECT_EQ(decoded.restored, "");
+    }
+}
+
+}  // namespace
+}  // namespace wordperm
