@@ -13,17 +13,19 @@
 
 using namespace wordperm;
 
-static ExitStatus run(Mode mode, char** argv, Failure& failure) {
-    RunFiles files;
+static ExitStatus run(Mode mode, char** argv, RunFiles& files, Failure& failure) {
     if (!open_run_files(files, mode, argv[2], argv[3], argv[4], failure)) return failure.status;
     auto ctx = std::make_unique<CoderContext>();
     if (!prepare_context(*ctx, *files.list, mode, failure)) return failure.status;
 
-    BlockWriter sorted_list(*files.out);
-    ctx->sorted_list_file = &sorted_list;
-    bool ran = mode == Mode::encode
-                   ? run_loop(*ctx, permutation_encoder, nullptr, *files.code_out)
-                   : run_loop(*ctx, permutation_decoder, files.code_in.get(), *files.out);
+    bool ran;
+    if (mode == Mode::encode) {
+        BlockWriter sorted_list(*files.out);
+        ctx->sorted_list_file = &sorted_list;
+        ran = run_loop(*ctx, permutation_encoder, nullptr, *files.code_out);
+    } else {
+        ran = run_loop(*ctx, permutation_decoder, files.code_in.get(), *files.out);
+    }
     if (!ran) {
         failure = ctx->failure;
         if (failure.status == ExitStatus::code_misfit)
@@ -39,14 +41,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", kUsage);
         return static_cast<int>(ExitStatus::usage);
     }
+    RunFiles files;
     Failure failure;
     ExitStatus status;
     try {
-        status = run(mode_of(argv[1]), argv, failure);
+        status = run(mode_of(argv[1]), argv, files, failure);
     } catch (const std::bad_alloc&) {
         failure = {ExitStatus::out_of_memory, argv[2], "out of memory"};
         status = failure.status;
     }
+    if (status >= ExitStatus::code_misfit) discard_outputs(files);
     if (status != ExitStatus::success) report_failure(failure);
     return static_cast<int>(status);
 }
