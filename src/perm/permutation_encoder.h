@@ -4,7 +4,8 @@
 // as one uniform symbol over the number of lines still left, so the code costs log2(N!) bits
 // whatever the order. Every line of the sorted list ends with a line feed, except that the list
 // ends without one exactly when the word file did: the word file's bare last line gets a line
-// feed when it does not sort last, and the last sorted line then loses its own. A word file
+// feed when it does not sort last, and the last sorted line then loses its own (unless that is
+// an empty line, which would vanish: the bare line is then placed last instead). A word file
 // that ends with a line feed gives each line byte for byte as it was.
 #pragma once
 

@@ -82,6 +82,10 @@ TEST(PermutationEncoder, BareLastLineKeepsTheListWhole) {
         {"a", "a", ""},
         {"ab\nab", "ab\nab", ""},
         {"abc\nab", "ab\nabc", ""},
+        // An empty line sorting last would vanish without its line feed: the bare line goes last.
+        {"\n\t", "\n\t", "40"},
+        {"\t\n\n\x05", "\t\n\n\x05", "15"},
+        {"\n\x01\n\t", "\x01\n\n\t", "6A"},
     };
     for (const EncodeCase& c : cases) {
         SCOPED_TRACE(c.words);
