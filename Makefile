@@ -4,7 +4,7 @@ ASAN_BUILD  ?= build-sanitize
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all build test test-sanitize demo clean
+.PHONY: all build test test-sanitize demo fuzz clean
 
 all: build
 
@@ -30,6 +30,23 @@ demo:
 	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF $(CMAKE_FLAGS)
 	cmake --build $(RELEASE) -j $(JOBS) --target wordperm wordgen
 	bench/demo.sh $(RELEASE)
+
+# Release build, then wordperm timed against sort and cp on generated word files, and the
+# micro-benchmarks. BENCH_FILES, BENCH_RUNS and BENCH_MICRO pick a quicker run (see README.md).
+.PHONY: bench
+bench:
+	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DWORDPERM_BENCH=ON $(CMAKE_FLAGS)
+	cmake --build $(RELEASE) -j $(JOBS) --target wordperm wordgen wordperm_micro
+	python3 bench/run_bench.py $(RELEASE)
+
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 60
+
+# Build the libFuzzer targets with clang++ and run each for FUZZ_SECONDS seconds.
+fuzz:
+	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWORDPERM_FUZZ=ON -DBUILD_TESTING=OFF $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target decode_fuzzer round_trip_fuzzer
+	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run.sh $(FUZZ_BUILD)/fuzz
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(RELEASE) demo
