@@ -1,9 +1,11 @@
 // Deterministic word lists for the demo and the benchmark: the same arguments give the same
 // bytes on every machine (a fixed generator, no library distributions).
 //
-//   wordgen COUNT [--min L] [--max L] [--distinct K] [--descending] [--seed S]
+//   wordgen COUNT [--min L] [--max L] [--distinct K] [--descending] [--adversarial] [--seed S]
 //       COUNT random lowercase words of L to L letters, one per line (drawn from K words
-//       when --distinct is given), shuffled, or in strictly descending order
+//       when --distinct is given), shuffled, or in strictly descending order, or distinct and in
+//       the order that drives every range of the word sort as deep as its depth limit allows
+//       (the quicksort adversary of the tests, played against the sort's own steps)
 //   wordgen --shuffle [--seed S] < lines
 //       the lines of standard input in a seeded random order
 #include <algorithm>
@@ -16,6 +18,8 @@
 #include <set>
 #include <string>
 #include <vector>
+
+#include "order/quicksort_adversary.h"
 
 namespace {
 
@@ -44,7 +48,8 @@ std::string random_word(Random& random, std::uint64_t min_length, std::uint64_t 
 }
 
 int usage() {
-    std::fputs("usage: wordgen COUNT [--min L] [--max L] [--distinct K] [--descending] [--seed S]\n"
+    std::fputs("usage: wordgen COUNT [--min L] [--max L] [--distinct K] [--descending]\n"
+               "               [--adversarial] [--seed S]\n"
                "       wordgen --shuffle [--seed S] < lines\n",
                stderr);
     return 2;
@@ -54,7 +59,7 @@ int usage() {
 
 int main(int argc, char** argv) {
     std::uint64_t count = 0, min_length = 4, max_length = 14, distinct = 0, seed = 1;
-    bool descending = false, shuffle_input = false, have_count = false;
+    bool descending = false, adversarial = false, shuffle_input = false, have_count = false;
     for (int i = 1; i < argc; ++i) {
         auto value = [&](std::uint64_t& into) {
             if (i + 1 >= argc) return false;
@@ -67,6 +72,7 @@ int main(int argc, char** argv) {
         else if (!std::strcmp(argv[i], "--distinct")) ok = value(distinct);
         else if (!std::strcmp(argv[i], "--seed")) ok = value(seed);
         else if (!std::strcmp(argv[i], "--descending")) descending = true;
+        else if (!std::strcmp(argv[i], "--adversarial")) adversarial = true;
         else if (!std::strcmp(argv[i], "--shuffle")) shuffle_input = true;
         else if (argv[i][0] != '-') count = std::strtoull(argv[i], nullptr, 10), have_count = true;
         else ok = false;
@@ -79,11 +85,19 @@ int main(int argc, char** argv) {
         shuffle(lines, random);
     } else {
         if (!have_count || min_length < 1 || max_length < min_length) return usage();
-        if (descending) {
-            // Distinct words, so that the order is strictly descending.
+        if (adversarial && count > UINT32_MAX) return usage();
+        if (descending || adversarial) {
+            // Distinct words, so that the order is strict.
             std::set<std::string> unique;
             while (unique.size() < count) unique.insert(random_word(random, min_length, max_length));
             lines.assign(unique.rbegin(), unique.rend());
+            if (adversarial) {
+                const auto killer = wordperm::testing::killer_for_depth_bounded_sort(
+                    static_cast<std::uint32_t>(count));
+                std::vector<std::string> ascending(unique.begin(), unique.end());
+                for (std::size_t x = 0; x < lines.size(); ++x)
+                    lines[x] = ascending[killer.ranks[x]];
+            }
         } else if (distinct) {
             std::vector<std::string> pool;
             for (std::uint64_t k = 0; k < distinct; ++k)

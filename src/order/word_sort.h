@@ -1,11 +1,11 @@
 // The order of lines and the sort that puts the word file into it.
 //
-// The sort rearranges line indices only; no byte of a line moves. It is an in-place quicksort
-// (median of three, equal lines trimmed off, ranges of up to 8 entries finished by selection)
-// whose exact steps matter: line_compare cannot tell equal lines apart, so the order that equal
-// lines end in is whatever this procedure leaves, and the sorted list and every rank of the code
-// file follow that order. Changing which entries are exchanged, even for another correct sort,
-// changes the output for inputs with repeated lines.
+// The sort rearranges line indices only; no byte of a line moves. Its steps are those of
+// sort_procedure (order/sort_procedure.h) driven by line_compare, and they matter:
+// line_compare cannot tell equal lines apart, so the order that equal lines end in is whatever
+// the procedure leaves, and the sorted list and every rank of the code file follow that order.
+// Changing which entries are exchanged, even for another correct sort, changes the output for
+// inputs with repeated lines.
 #pragma once
 
 #include <cstdint>
@@ -21,12 +21,10 @@ namespace wordperm {
 // in that one case; swapping a and b always negates the sign.
 int line_compare(const WordTable& table, std::uint32_t a, std::uint32_t b);
 
-// One pass of the selection sort of small ranges: moves the greatest line of `range` to its last
-// position by one exchange. Among equal greatest lines the one at the lowest position is moved.
-void selection_pass(const WordTable& table, std::span<std::uint32_t> range);
-
 // Rearranges perm, a permutation of 0 ... line_count - 1, into ascending line order. perm must
-// have line_count entries. Allocates nothing and does not recurse.
+// have line_count entries. This is depth_bounded_sort by line_compare: a range that crafted
+// input drives deeper than the depth limit is finished by a merge sort, which may allocate a
+// temporary buffer; otherwise nothing is allocated. Does not recurse.
 void word_sort(const WordTable& table, std::span<std::uint32_t> perm);
 
 }  // namespace wordperm

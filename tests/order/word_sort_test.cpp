@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "order/sort_procedure.h"
 #include "support/word_tables.h"
 
 namespace wordperm {
@@ -134,6 +135,9 @@ TEST(LineCompareTest, MatchesStringModelOnRandomTables) {
 
 TEST(SelectionPassTest, PearAppleFigPassesLeaveEachIntermediateState) {
     const WordTable table = make_word_table("pear\napple\nfig\napple\nfig\nap");
+    const auto compare = [&table](std::uint32_t a, std::uint32_t b) {
+        return line_compare(table, a, b);
+    };
     Perm perm = identity(6);
     const std::vector<Perm> states = {
         {5, 1, 2, 3, 4, 0}, {5, 1, 4, 3, 2, 0}, {5, 1, 3, 4, 2, 0},
@@ -141,7 +145,7 @@ TEST(SelectionPassTest, PearAppleFigPassesLeaveEachIntermediateState) {
     };
     for (std::size_t pass = 0; pass < states.size(); ++pass) {
         SCOPED_TRACE("pass " + std::to_string(pass + 1));
-        selection_pass(table, std::span<std::uint32_t>(perm).first(perm.size() - pass));
+        selection_pass(std::span<std::uint32_t>(perm).first(perm.size() - pass), compare);
         EXPECT_EQ(perm, states[pass]);
     }
 }
