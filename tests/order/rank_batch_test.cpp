@@ -1,0 +1,192 @@
+// Batch rank conversions: worked orders, and both directions checked against the rank tree called
+// once per line, which is what they replace. Narrow level widths push small inputs through many
+// levels of splitting, so every path that a large input takes (nodes that split into nodes that
+// split, a short last child at each level) is reached with few lines. The scratch area is sized
+// exactly, so the sanitizer build catches any bucket that overruns.
+#include "order/rank_batch.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <numeric>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "order/rank_tree.h"
+
+namespace wordperm {
+namespace {
+
+using Values = std::vector<std::uint32_t>;
+
+Values tree_ranks(const Values& x) {
+    RankTree tree;
+    tree_build(tree, static_cast<std::uint32_t>(x.size()));
+    Values s;
+    for (const std::uint32_t position : x)
+        s.push_back(tree_rank_remove(tree, position));
+    return s;
+}
+
+Values tree_positions(const Values& d) {
+    RankTree tree;
+    tree_build(tree, static_cast<std::uint32_t>(d.size()));
+    Values x;
+    for (const std::uint32_t rank : d)
+        x.push_back(tree_select_remove(tree, rank));
+    return x;
+}
+
+Values batch_ranks(const Values& x, int level_bits = kRankBatchLevelBits) {
+    Values s(x.size());
+    ranks_from_positions(x, s, level_bits);
+    return s;
+}
+
+Values batch_positions(const Values& d, int level_bits = kRankBatchLevelBits) {
+    Values x(d.size());
+    positions_from_ranks(d, x, level_bits);
+    return x;
+}
+
+enum class Order { random, identity, reverse };
+
+Values make_permutation(std::uint32_t n, Order order, std::mt19937_64& random) {
+    Values x(n);
+    std::iota(x.begin(), x.end(), std::uint32_t{0});
+    if (order == Order::reverse) std::reverse(x.begin(), x.end());
+    if (order == Order::random) std::shuffle(x.begin(), x.end(), random);
+    return x;
+}
+
+// Both directions against the tree, and back again.
+void expect_matches_tree(const Values& x, int level_bits) {
+    const Values s = tree_ranks(x);
+    ASSERT_EQ(batch_ranks(x, level_bits), s);
+    ASSERT_EQ(batch_positions(s, level_bits), x);
+    ASSERT_EQ(tree_positions(s), x);
+}
+
+TEST(RankBatchWorked, SmallOrders) {
+    struct Case {
+        Values x;
+        Values s;
+    };
+    const Case cases[] = {
+        {{}, {}},
+        {{0}, {0}},
+        {{0, 1}, {0, 0}},
+        {{1, 0}, {1, 0}},
+        {{2, 0, 3, 1}, {2, 0, 1, 0}},
+        {{4, 3, 2, 1, 0}, {4, 3, 2, 1, 0}},
+        {{3, 4, 0, 1, 2}, {3, 3, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("N = " + std::to_string(c.x.size()));
+        EXPECT_EQ(batch_ranks(c.x), c.s);
+        EXPECT_EQ(batch_positions(c.s), c.x);
+    }
+}
+
+TEST(RankBatchVersusTree, EveryLengthUpTo300AtNarrowAndDefaultWidths) {
+    std::mt19937_64 random(20240601);
+    for (const int level_bits : {1, 3, kRankBatchLevelBits}) {
+        for (std::uint32_t n = 0; n <= 300; ++n) {
+            for (const Order order : {Order::random, Order::identity, Order::reverse}) {
+                SCOPED_TRACE("level_bits = " + std::to_string(level_bits) +
+                             ", N = " + std::to_string(n) + ", order " +
+                             std::to_string(static_cast<int>(order)));
+                expect_matches_tree(make_permutation(n, order, random), level_bits);
+            }
+        }
+    }
+}
+
+// Lengths on either side of where a node first splits, where the split adds a level, and where
+// a fan-out fills up, at the default width and at narrow ones.
+TEST(RankBatchVersusTree, LengthsAroundSplitBoundaries) {
+    struct Case {
+        int level_bits;
+        std::uint32_t n;
+    };
+    const Case cases[] = {
+        {kRankBatchLevelBits, 4095},
+        {kRankBatchLevelBits, 4096},
+        {kRankBatchLevelBits, 4097},
+        {kRankBatchLevelBits, 8191},
+        {kRankBatchLevelBits, 8192},
+        {kRankBatchLevelBits, 8193},
+        {kRankBatchLevelBits, 65535},
+        {kRankBatchLevelBits, 65536},
+        {kRankBatchLevelBits, 65537},
+        {6, 63},
+        {6, 64},
+        {6, 65},
+        {6, 4095},
+        {6, 4096},
+        {6, 4097},
+        {8, 255},
+        {8, 256},
+        {8, 257},
+        {8, 65535},
+        {8, 65536},
+        {8, 65537},
+        {4, 65537},
+        {1, 65537},
+    };
+    for (const Case& c : cases) {
+        const std::uint64_t seed = 1000003ull * c.n + static_cast<std::uint64_t>(c.level_bits);
+        SCOPED_TRACE("level_bits = " + std::to_string(c.level_bits) +
+                     ", N = " + std::to_string(c.n) + ", seed " + std::to_string(seed));
+        std::mt19937_64 random(seed);
+        expect_matches_tree(make_permutation(c.n, Order::random, random), c.level_bits);
+    }
+}
+
+TEST(RankBatchVersusTree, RandomLengthsUpTo200000) {
+    const std::uint64_t seed = std::random_device{}();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937_64 random(seed);
+    for (int round = 0; round < 4; ++round) {
+        const auto n = static_cast<std::uint32_t>(random() % 200001);
+        const int level_bits = 1 + static_cast<int>(random() % kRankBatchLevelBits);
+        SCOPED_TRACE("level_bits = " + std::to_string(level_bits) + ", N = " + std::to_string(n));
+        expect_matches_tree(make_permutation(n, Order::random, random), level_bits);
+    }
+}
+
+// Ranks drawn uniformly below the lines left, as a decoder reads them from an arbitrary code.
+TEST(RankBatchVersusTree, ArbitraryRanksSelectTheTreesPositions) {
+    const std::uint64_t seed = std::random_device{}();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937_64 random(seed);
+    for (const std::uint32_t n : {1u, 2u, 3u, 1000u, 70000u}) {
+        SCOPED_TRACE("N = " + std::to_string(n));
+        Values d(n);
+        for (std::uint32_t i = 0; i < n; ++i)
+            d[i] = static_cast<std::uint32_t>(random() % (n - i));
+        const Values x = tree_positions(d);
+        EXPECT_EQ(batch_positions(d), x);
+        EXPECT_EQ(batch_positions(d, 3), x);
+        EXPECT_EQ(batch_ranks(x), d);
+    }
+}
+
+TEST(RankBatchInPlace, SameArrayInAndOutGivesTheSameResult) {
+    std::mt19937_64 random(77);
+    for (const std::uint32_t n : {0u, 1u, 5000u, 70000u}) {
+        SCOPED_TRACE("N = " + std::to_string(n));
+        const Values x = make_permutation(n, Order::random, random);
+        const Values s = tree_ranks(x);
+        Values values = x;
+        ranks_from_positions(values, values);
+        EXPECT_EQ(values, s);
+        positions_from_ranks(values, values, 4);
+        EXPECT_EQ(values, x);
+    }
+}
+
+}  // namespace
+}  // namespace wordperm
