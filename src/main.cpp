@@ -30,6 +30,8 @@ static ExitStatus run(Mode mode, char** argv, RunFiles& files, Failure& failure)
         failure = ctx->failure;
         if (failure.status == ExitStatus::code_misfit)
             failure = {failure.status, argv[4], std::string("does not fit ") + argv[2]};
+        if (failure.status == ExitStatus::out_of_memory)
+            failure = {failure.status, argv[2], "out of memory"};
         return failure.status;
     }
     if (!close_outputs(files, failure)) return failure.status;

@@ -1,4 +1,4 @@
-// The one record of a run: streams and coroutine, coder state, word table, permutation, tree.
+// The one record of a run: streams and coroutine, coder state, word table and permutation.
 //
 // The driver owns the only CoderContext of the process and fills it before the body starts;
 // the bodies work on it. Every piece inside is a record of its own that the functions of its
@@ -13,7 +13,6 @@
 #include "driver/exit_status.h"
 #include "driver/stream.h"
 #include "driver/word_table.h"
-#include "order/rank_tree.h"
 #include "rangecoder/range_decoder.h"
 #include "rangecoder/range_encoder.h"
 
@@ -27,11 +26,11 @@ struct CoderContext {
     RangeDecoder decoder;    // decode mode's coder state
     WordTable table;         // the list file: the word file (encode) or the sorted list (decode)
     // Encode mode: perm[j] is the input index of the line at sorted position j, once sorted;
-    // inverse[i] is the sorted position of input line i. One allocation of 2N entries.
+    // inverse[i] holds the sorted position, then the rank, of input line i (2N entries in all).
+    // Decode mode: perm[i] holds the rank, then the sorted position, of output line i (N).
     std::unique_ptr<std::uint32_t[]> permutation_storage;
     std::uint32_t* perm = nullptr;
     std::uint32_t* inverse = nullptr;
-    RankTree tree;           // the sorted positions not yet taken
     BlockWriter* sorted_list_file = nullptr;  // encode mode: where the sorted list goes
     Failure failure;         // set by whatever fails first; a failing body then returns
     std::uint8_t in_buffer[kBufferBytes];   // the latest block read from the code file

@@ -2,6 +2,7 @@
 #include "driver/run_loop.h"
 
 #include <cassert>
+#include <new>
 
 namespace wordperm {
 namespace {
@@ -11,9 +12,15 @@ struct BodyStart {
     CoderContext* ctx;
 };
 
+// An exception must not unwind past the body's first frame (there is no caller frame to
+// unwind into), so a body's allocation failure is caught here and reported like any failure.
 void enter_body(void* argument) {
     auto* start = static_cast<BodyStart*>(argument);
-    start->body(*start->ctx);
+    try {
+        start->body(*start->ctx);
+    } catch (const std::bad_alloc&) {
+        start->ctx->failure.status = ExitStatus::out_of_memory;
+    }
 }
 
 // Reads the next block; at the end of the input points the stream at eof_padding instead.

@@ -128,11 +128,10 @@ bool prepare_context(CoderContext& ctx, ByteReader& list, Mode mode, Failure& fa
     if (!load_word_table(ctx.table, list, failure)) return false;
     try {
         const std::uint32_t n = ctx.table.line_count;
-        tree_build(ctx.tree, n);
+        const std::size_t entries = (mode == Mode::encode ? 2 : 1) * std::size_t{n};
+        ctx.permutation_storage = std::make_unique_for_overwrite<std::uint32_t[]>(entries);
+        ctx.perm = ctx.permutation_storage.get();
         if (mode == Mode::encode) {
-            ctx.permutation_storage =
-                std::make_unique_for_overwrite<std::uint32_t[]>(2 * std::size_t{n});
-            ctx.perm = ctx.permutation_storage.get();
             ctx.inverse = ctx.perm + n;
             for (std::uint32_t i = 0; i < n; ++i) ctx.perm[i] = i;
         }

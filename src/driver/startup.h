@@ -40,7 +40,7 @@ struct RunFiles {
 bool open_run_files(RunFiles& files, Mode mode, const char* list, const char* out,
                     const char* code, Failure& failure);
 
-// Loads the word table from `list`, builds the tree and, in encode mode, the permutation arrays.
+// Loads the word table from `list` and allocates the permutation arrays of the mode.
 bool prepare_context(CoderContext& ctx, ByteReader& list, Mode mode, Failure& failure);
 
 // Closes the outputs and checks the closes (a deferred write error shows up here).

@@ -1,5 +1,9 @@
-// The decoder body: per output position one decode, one tree walk and the line's bytes.
+// The decoder body: decode every rank, turn the ranks into sorted positions in one batch, then
+// copy the lines out in that order.
 #include "perm/permutation_decoder.h"
+
+#include "order/rank_batch.h"
+#include "perm/line_output.h"
 
 namespace wordperm {
 
@@ -8,24 +12,24 @@ void permutation_decoder(CoderContext& ctx) {
     const std::uint32_t n = table.line_count;
     decoder_init(ctx.decoder, ctx.stream);
 
-    const bool bare = last_line_is_bare(table);
-    for (std::uint32_t i = 0; i < n; ++i) {
+    // All ranks first: a code that does not fit is found before anything is written.
+    std::uint32_t* position = ctx.perm;
+    for (std::uint32_t i = 0; i + 1 < n; ++i) {
         const std::uint32_t t = n - i;
-        std::uint32_t d = 0;
-        if (t >= 2) {
-            d = decode_uniform(ctx.decoder, ctx.stream, t);
-            if (d >= t) {
-                ctx.failure.status = ExitStatus::code_misfit;
-                return;
-            }
+        const std::uint32_t d = decode_uniform(ctx.decoder, ctx.stream, t);
+        if (d >= t) {
+            ctx.failure.status = ExitStatus::code_misfit;
+            return;
         }
-        const std::uint32_t line = tree_select_remove(ctx.tree, d);
-        const std::uint8_t* first = table.data + table.line_start[line];
-        std::size_t size = table.line_start[line + 1] - table.line_start[line];
-        if (bare && line != n - 1 && t == 1) --size;
-        put_bytes(ctx.stream, first, size);
-        if (bare && line == n - 1 && t != 1) put_byte(ctx.stream, '\n');
+        position[i] = d;
     }
+    if (n != 0) position[n - 1] = 0;  // the last line left has rank 0: nothing is coded for it
+    positions_from_ranks({position, n}, {position, n});
+
+    write_lines_in_order(table, {position, n}, [&](const std::uint8_t* bytes, std::size_t size) {
+        put_bytes(ctx.stream, bytes, size);
+        return true;
+    });
 }
 
 }  // namespace wordperm

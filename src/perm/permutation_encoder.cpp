@@ -1,12 +1,14 @@
-// The encoder body, one pass over the lines after the sort: sorted line i goes to the sorted
-// list and input line i is coded in the same step.
+// The encoder body: sort, write the sorted list, then turn every input line's sorted position
+// into its rank in one batch and code the ranks in input order.
 #include "perm/permutation_encoder.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <span>
 
+#include "order/rank_batch.h"
 #include "order/word_sort.h"
+#include "perm/line_output.h"
 
 namespace wordperm {
 namespace {
@@ -37,32 +39,24 @@ void permutation_encoder(CoderContext& ctx) {
     std::puts("\b\b Done");
     std::fflush(stdout);
 
-    const bool bare = last_line_is_bare(table);
-    if (bare) keep_list_ending_bare(table, {ctx.perm, n});
-    for (std::uint32_t j = 0; j < n; ++j) ctx.inverse[ctx.perm[j]] = j;
+    if (last_line_is_bare(table)) keep_list_ending_bare(table, {ctx.perm, n});
 
-    static constexpr std::uint8_t kLineFeed[1] = {'\n'};
     BlockWriter& sorted_list = *ctx.sorted_list_file;
-    for (std::uint32_t i = 0; i < n; ++i) {
-        const std::uint32_t t = n - i;
-        const std::uint32_t line = ctx.perm[i];
-        const std::uint8_t* first = table.data + table.line_start[line];
-        std::size_t size = table.line_start[line + 1] - table.line_start[line];
-        bool add_line_feed = false;
-        if (bare && line == n - 1 && t != 1) add_line_feed = true;
-        if (bare && line != n - 1 && t == 1) --size;
-        if (!sorted_list.append(first, size) ||
-            (add_line_feed && !sorted_list.append(kLineFeed, 1))) {
-            ctx.failure = {ExitStatus::write_failed, sorted_list.sink().name(),
-                           sorted_list.sink().error()};
-            return;
-        }
-        if (t >= 2) encode_uniform(ctx.encoder, ctx.stream, tree_rank_remove(ctx.tree, ctx.inverse[i]), t);
-    }
-    encoder_flush(ctx.encoder, ctx.stream);
-    if (!sorted_list.flush())
+    auto append = [&](const std::uint8_t* bytes, std::size_t size) {
+        return sorted_list.append(bytes, size);
+    };
+    if (!write_lines_in_order(table, {ctx.perm, n}, append) || !sorted_list.flush()) {
         ctx.failure = {ExitStatus::write_failed, sorted_list.sink().name(),
                        sorted_list.sink().error()};
+        return;
+    }
+
+    // Input line i sits at sorted position inverse[i]; its rank replaces it in place.
+    std::uint32_t* rank = ctx.inverse;
+    for (std::uint32_t j = 0; j < n; ++j) rank[ctx.perm[j]] = j;
+    ranks_from_positions({rank, n}, {rank, n});
+    for (std::uint32_t i = 0; i + 1 < n; ++i) encode_uniform(ctx.encoder, ctx.stream, rank[i], n - i);
+    encoder_flush(ctx.encoder, ctx.stream);
 }
 
 }  // namespace wordperm
