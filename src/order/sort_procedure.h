@@ -40,8 +40,8 @@ inline constexpr std::uint32_t kPendingCapacity = 30;
 
 // One pass of the selection sort of small ranges: moves the greatest entry of `range` to its last
 // position by one exchange. Among equal greatest entries the one at the lowest position is moved.
-template <typename Compare>
-void selection_pass(std::span<std::uint32_t> range, Compare& compare) {
+template <typename Entry, typename Compare>
+void selection_pass(std::span<Entry> range, Compare& compare) {
     assert(!range.empty());
     std::size_t m = 0;
     for (std::size_t x = 1; x < range.size(); ++x)
@@ -64,8 +64,8 @@ struct Split {
     std::uint32_t i;
 };
 
-template <typename Compare>
-Split partition(std::uint32_t* perm, std::uint32_t lo, std::uint32_t hi, Compare& compare) {
+template <typename Entry, typename Compare>
+Split partition(Entry* perm, std::uint32_t lo, std::uint32_t hi, Compare& compare) {
     const std::uint32_t count = hi - lo + 1;
     const std::uint32_t mid = lo + count / 2;
     // Only strictly greater entries are exchanged, so equal entries keep their places here.
@@ -103,13 +103,13 @@ Split partition(std::uint32_t* perm, std::uint32_t lo, std::uint32_t hi, Compare
 // than 8 entries reached at a partitioning depth above depth_limit (the whole of perm has depth 0,
 // each part of a partition one more than its range) is handed to finish_range(std::span of the
 // range) instead, which must leave it sorted. Allocates nothing itself and does not recurse.
-template <typename Compare, typename FinishRange>
-void sort_procedure(std::span<std::uint32_t> perm, Compare&& compare, std::uint32_t depth_limit,
+template <typename Entry, typename Compare, typename FinishRange>
+void sort_procedure(std::span<Entry> perm, Compare&& compare, std::uint32_t depth_limit,
                     FinishRange&& finish_range) {
     if (perm.size() < 2) return;
     assert(perm.size() <= UINT32_MAX);
 
-    std::uint32_t* const entries = perm.data();
+    Entry* const entries = perm.data();
     std::uint32_t pending_lo[kPendingCapacity];
     std::uint32_t pending_hi[kPendingCapacity];
     std::uint32_t pending_depth[kPendingCapacity];
@@ -121,9 +121,9 @@ void sort_procedure(std::span<std::uint32_t> perm, Compare&& compare, std::uint3
     for (;;) {
         if (hi - lo + 1 <= kSelectionMaxEntries) {
             for (std::uint32_t last = hi; last > lo; --last)
-                selection_pass(std::span<std::uint32_t>(entries + lo, last - lo + 1), compare);
+                selection_pass(std::span<Entry>(entries + lo, last - lo + 1), compare);
         } else if (depth > depth_limit) {
-            finish_range(std::span<std::uint32_t>(entries + lo, hi - lo + 1));
+            finish_range(std::span<Entry>(entries + lo, hi - lo + 1));
         } else {
             const auto [k, i] = sort_detail::partition(entries, lo, hi, compare);
             ++depth;
@@ -166,11 +166,11 @@ void sort_procedure(std::span<std::uint32_t> perm, Compare&& compare, std::uint3
 // sort_procedure with the depth limit of word_sort, finishing too-deep ranges with a merge sort
 // (std::stable_sort, which may take a temporary buffer). A merge sort bounds its scans by the ends
 // of the runs it merges, so even a non-transitive compare cannot take it outside the range.
-template <typename Compare>
-void depth_bounded_sort(std::span<std::uint32_t> perm, Compare&& compare) {
-    const auto less = [&compare](std::uint32_t a, std::uint32_t b) { return compare(a, b) < 0; };
+template <typename Entry, typename Compare>
+void depth_bounded_sort(std::span<Entry> perm, Compare&& compare) {
+    const auto less = [&compare](Entry a, Entry b) { return compare(a, b) < 0; };
     sort_procedure(perm, compare, sort_depth_limit(static_cast<std::uint32_t>(perm.size())),
-                   [&less](std::span<std::uint32_t> range) {
+                   [&less](std::span<Entry> range) {
                        std::stable_sort(range.begin(), range.end(), less);
                    });
 }

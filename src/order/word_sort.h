@@ -1,11 +1,11 @@
 // The order of lines and the sort that puts the word file into it.
 //
-// The sort rearranges line indices only; no byte of a line moves. Its steps are those of
-// sort_procedure (order/sort_procedure.h) driven by line_compare, and they matter:
+// The sort orders line indices only; no byte of a line moves. Its result is that of
+// sort_procedure (order/sort_procedure.h) driven by line_compare, and that matters:
 // line_compare cannot tell equal lines apart, so the order that equal lines end in is whatever
 // the procedure leaves, and the sorted list and every rank of the code file follow that order.
-// Changing which entries are exchanged, even for another correct sort, changes the output for
-// inputs with repeated lines.
+// Another correct sort would put equal lines elsewhere and change the output for inputs with
+// repeated lines.
 #pragma once
 
 #include <cstdint>
@@ -21,10 +21,14 @@ namespace wordperm {
 // in that one case; swapping a and b always negates the sign.
 int line_compare(const WordTable& table, std::uint32_t a, std::uint32_t b);
 
-// Rearranges perm, a permutation of 0 ... line_count - 1, into ascending line order. perm must
-// have line_count entries. This is depth_bounded_sort by line_compare: a range that crafted
-// input drives deeper than the depth limit is finished by a merge sort, which may allocate a
-// temporary buffer; otherwise nothing is allocated. Does not recurse.
+// Fills perm (line_count entries) with the line indices in the order that depth_bounded_sort by
+// line_compare leaves the identity in: ascending line order, equal lines where that procedure
+// puts them. A range that crafted input drives deeper than the depth limit is finished by a
+// merge sort. Allocates about 12 bytes a line while it runs (std::bad_alloc when it cannot).
 void word_sort(const WordTable& table, std::span<std::uint32_t> perm);
+
+// The same result the slow way, by running the procedure on line_compare itself: the reference
+// that word_sort is checked against.
+void word_sort_by_line_compare(const WordTable& table, std::span<std::uint32_t> perm);
 
 }  // namespace wordperm

@@ -1,0 +1,80 @@
+// word_sort (prefix sort, then a replay of the procedure on class numbers) against the
+// procedure run on line_compare itself: the same permutation, equal lines included.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "order/word_sort.h"
+#include "support/random_words.h"
+#include "support/word_tables.h"
+
+namespace wordperm {
+namespace {
+
+using testing::random_word_file;
+using testing::WordFileShape;
+
+void expect_same_as_line_compare(const std::string& file) {
+    WordTable table = make_word_table(file);
+    std::vector<std::uint32_t> fast(table.line_count), reference(table.line_count);
+    word_sort(table, fast);
+    word_sort_by_line_compare(table, reference);
+    ASSERT_EQ(fast, reference);
+}
+
+// Lines sharing long starts, so that 8-byte prefixes tie and the rest decides.
+std::string shared_start_file(std::uint64_t seed, std::uint32_t lines, bool final_line_feed) {
+    std::mt19937_64 random(seed);
+    const std::string starts[] = {"internationa", "internationalization", "abcdefgh", "abcdefg",
+                                  "abcdefghi", "", "\t\t\t\t\t\t\t\t"};
+    std::string file;
+    for (std::uint32_t i = 0; i < lines; ++i) {
+        file += starts[random() % std::size(starts)];
+        for (std::uint64_t k = random() % 4; k > 0; --k)
+            file += static_cast<char>("al\t\x01\xE9"[random() % 5]);
+        file += '\n';
+    }
+    if (!final_line_feed) file.pop_back();
+    return file;
+}
+
+TEST(WordSortReplay, SameOrderAsTheProcedureOnLineCompare) {
+    const WordFileShape shapes[] = {
+        {.lines = 2, .alphabet = 2, .max_length = 2},
+        {.lines = 9, .alphabet = 2, .max_length = 2, .final_line_feed = false},
+        {.lines = 40, .alphabet = 3, .max_length = 3},
+        {.lines = 40, .alphabet = 3, .max_length = 3, .final_line_feed = false},
+        {.lines = 300, .alphabet = 256, .max_length = 10},
+        {.lines = 300, .alphabet = 256, .max_length = 10, .final_line_feed = false},
+        {.lines = 500, .alphabet = 26, .max_length = 12, .distinct = 30},
+        {.lines = 500, .alphabet = 26, .max_length = 12, .distinct = 30, .final_line_feed = false},
+        {.lines = 3000, .alphabet = 26, .max_length = 9},
+    };
+    std::uint64_t seed = 100;
+    for (const WordFileShape& shape : shapes) {
+        for (int round = 0; round < 200; ++round, ++seed) {
+            SCOPED_TRACE("seed " + std::to_string(seed));
+            expect_same_as_line_compare(random_word_file(seed, shape));
+        }
+    }
+}
+
+TEST(WordSortReplay, LongSharedStartsAndBareLastLines) {
+    for (std::uint64_t seed = 1; seed <= 300; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        expect_same_as_line_compare(shared_start_file(seed, static_cast<std::uint32_t>(1 + seed % 120), seed % 2 == 0));
+    }
+}
+
+TEST(WordSortReplay, LargeInputsWithAndWithoutRepeats) {
+    for (std::uint32_t distinct : {0u, 50u, 20000u}) {
+        SCOPED_TRACE(distinct);
+        WordFileShape shape{.lines = 60000, .alphabet = 26, .max_length = 10, .distinct = distinct};
+        expect_same_as_line_compare(random_word_file(distinct + 7, shape));
+    }
+}
+
+}  // namespace
+}  // namespace wordperm
