@@ -11,6 +11,7 @@
 
 #include "driver/byte_io.h"
 #include "driver/exit_status.h"
+#include "driver/large_array.h"
 #include "driver/stream.h"
 #include "driver/word_table.h"
 #include "rangecoder/range_decoder.h"
@@ -28,7 +29,7 @@ struct CoderContext {
     // Encode mode: perm[j] is the input index of the line at sorted position j, once sorted;
     // inverse[i] holds the sorted position, then the rank, of input line i (2N entries in all).
     // Decode mode: perm[i] holds the rank, then the sorted position, of output line i (N).
-    std::unique_ptr<std::uint32_t[]> permutation_storage;
+    LargeArray<std::uint32_t> permutation_storage;
     std::uint32_t* perm = nullptr;
     std::uint32_t* inverse = nullptr;
     BlockWriter* sorted_list_file = nullptr;  // encode mode: where the sorted list goes

@@ -129,7 +129,7 @@ bool prepare_context(CoderContext& ctx, ByteReader& list, Mode mode, Failure& fa
     try {
         const std::uint32_t n = ctx.table.line_count;
         const std::size_t entries = (mode == Mode::encode ? 2 : 1) * std::size_t{n};
-        ctx.permutation_storage = std::make_unique_for_overwrite<std::uint32_t[]>(entries);
+        ctx.permutation_storage = make_large_array<std::uint32_t>(entries);
         ctx.perm = ctx.permutation_storage.get();
         if (mode == Mode::encode) {
             ctx.inverse = ctx.perm + n;

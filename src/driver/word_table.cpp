@@ -12,7 +12,7 @@ namespace {
 
 // Reads everything into one buffer. The buffer starts one byte larger than a known size, so
 // the read that finds the end needs no growth.
-bool read_whole(ByteReader& input, std::unique_ptr<std::uint8_t[]>& bytes, std::uint64_t& length,
+bool read_whole(ByteReader& input, LargeArray<std::uint8_t>& bytes, std::uint64_t& length,
                 Failure& failure) {
     const std::string& name = input.name();
     std::optional<std::uint64_t> known = input.known_size();
@@ -21,12 +21,12 @@ bool read_whole(ByteReader& input, std::unique_ptr<std::uint8_t[]>& bytes, std::
         return false;
     }
     std::uint64_t capacity = known ? *known + 1 : std::uint64_t{1} << 16;
-    bytes = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+    bytes = make_large_array<std::uint8_t>(capacity);
     length = 0;
     for (;;) {
         if (length == capacity) {
             std::uint64_t grown = capacity * 2 < kListLimitBytes ? capacity * 2 : kListLimitBytes;
-            auto larger = std::make_unique_for_overwrite<std::uint8_t[]>(grown);
+            auto larger = make_large_array<std::uint8_t>(grown);
             std::memcpy(larger.get(), bytes.get(), length);
             bytes = std::move(larger);
             capacity = grown;
@@ -62,7 +62,7 @@ bool load_word_table(WordTable& table, ByteReader& input, Failure& failure) {
             ++line_feeds;
         std::uint32_t n = line_feeds + (length != 0 && end[-1] != '\n' ? 1u : 0u);
 
-        table.line_start_storage = std::make_unique_for_overwrite<std::uint32_t[]>(std::size_t{n} + 1);
+        table.line_start_storage = make_large_array<std::uint32_t>(std::size_t{n} + 1);
         std::uint32_t* starts = table.line_start_storage.get();
         std::uint32_t k = 0;
         starts[k++] = 0;

@@ -12,6 +12,7 @@
 
 #include "driver/byte_io.h"
 #include "driver/exit_status.h"
+#include "driver/large_array.h"
 
 namespace wordperm {
 
@@ -25,8 +26,8 @@ struct WordTable {
     // and line_start[N] is the file's length, whether or not the file ends with a line feed.
     const std::uint32_t* line_start = nullptr;
 
-    std::unique_ptr<std::uint8_t[]> bytes_storage;
-    std::unique_ptr<std::uint32_t[]> line_start_storage;
+    LargeArray<std::uint8_t> bytes_storage;
+    LargeArray<std::uint32_t> line_start_storage;
 };
 
 // True when the file's last line has no line feed (N >= 1 and the last byte is not 10).

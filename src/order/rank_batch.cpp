@@ -23,6 +23,8 @@
 // most below 2^31), so the scratch is little more than N values.
 #include "order/rank_batch.h"
 
+#include "driver/large_array.h"
+
 #include <algorithm>
 #include <bit>
 #include <cassert>
@@ -205,8 +207,7 @@ void convert(std::span<const std::uint32_t> in, std::span<std::uint32_t> out, in
     assert(level_bits >= 1 && level_bits <= kRankBatchLevelBits);
     if (in.data() != out.data()) std::copy(in.begin(), in.end(), out.begin());
     const auto n = static_cast<std::uint32_t>(out.size());
-    const std::unique_ptr<std::uint32_t[]> scratch(
-        new std::uint32_t[scratch_needed(n, level_bits)]);
+    const LargeArray<std::uint32_t> scratch = make_large_array<std::uint32_t>(scratch_needed(n, level_bits));
     const auto work = std::make_unique<Workspace>();
     work->level_bits = level_bits;
     solve(out.data(), n, scratch.get(), *work);

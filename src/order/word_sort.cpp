@@ -17,6 +17,7 @@
 #include <cstring>
 #include <memory>
 
+#include "driver/large_array.h"
 #include "order/sort_procedure.h"
 
 namespace wordperm {
@@ -105,7 +106,7 @@ void word_sort(const WordTable& table, std::span<std::uint32_t> perm) {
 
     // Classes of equal lines, numbered in ascending order; perm holds each line's class for now.
     {
-        auto keyed = std::make_unique_for_overwrite<KeyedLine[]>(keyed_count);
+        auto keyed = make_large_array<KeyedLine>(keyed_count);
         for (std::uint32_t line = 0; line < keyed_count; ++line)
             keyed[line] = keyed_line(table, line);
         std::sort(keyed.get(), keyed.get() + keyed_count,
@@ -130,7 +131,7 @@ void word_sort(const WordTable& table, std::span<std::uint32_t> perm) {
     if (bare) perm[n - 1] = kBareClass;
 
     // The replay: entries carry their class above their line index.
-    auto entries = std::make_unique_for_overwrite<std::uint64_t[]>(n);
+    auto entries = make_large_array<std::uint64_t>(n);
     for (std::uint32_t line = 0; line < n; ++line)
         entries[line] = std::uint64_t{perm[line]} << 32 | line;
     depth_bounded_sort(std::span<std::uint64_t>(entries.get(), n),
