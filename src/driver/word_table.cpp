@@ -1,9 +1,10 @@
-// Loading the list file: read it whole, then count and index its lines with memchr.
+// Loading the list file: read it whole, then count and index its lines.
 //
 // The file is read to its end rather than to a length taken in advance, so pipes work and a
 // file that changes while it is read gives a consistent table of what was read.
 #include "driver/word_table.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -55,20 +56,19 @@ bool load_word_table(WordTable& table, ByteReader& input, Failure& failure) {
         const std::uint8_t* data = table.bytes_storage.get();
         const std::uint8_t* end = data + length;
 
-        std::uint32_t line_feeds = 0;
-        for (const std::uint8_t* p = data;
-             (p = static_cast<const std::uint8_t*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p))));
-             ++p)
-            ++line_feeds;
+        const auto line_feeds = static_cast<std::uint32_t>(std::count(data, end, '\n'));
         std::uint32_t n = line_feeds + (length != 0 && end[-1] != '\n' ? 1u : 0u);
 
         table.line_start_storage = make_large_array<std::uint32_t>(std::size_t{n} + 1);
         std::uint32_t* starts = table.line_start_storage.get();
-        std::uint32_t k = 0;
-        starts[k++] = 0;
-        for (const std::uint8_t* p = data;
-             (p = static_cast<const std::uint8_t*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p))));)
-            starts[k++] = static_cast<std::uint32_t>(++p - data);
+        // Without a branch per byte: every byte stores the next line's start, and only a line
+        // feed moves on to the next entry. The last store lands on entry N at most.
+        starts[0] = 0;
+        std::uint32_t k = 1;
+        for (std::uint32_t i = 0; i < static_cast<std::uint32_t>(length); ++i) {
+            starts[k] = i + 1;
+            k += data[i] == '\n';
+        }
         // A bare last line ends at the end of the file; with a final line feed the entry is set.
         starts[n] = static_cast<std::uint32_t>(length);
 
