@@ -24,6 +24,8 @@
 #include <span>
 #include <utility>
 
+#include "order/run_both.h"
+
 namespace wordperm {
 
 // A compare(a, b) below is called with two entries of perm and returns negative, zero or positive
@@ -100,12 +102,15 @@ Split partition(Entry* perm, std::uint32_t lo, std::uint32_t hi, Compare& compar
 }  // namespace sort_detail
 
 // Rearranges perm into ascending order by compare with the steps described above. A range of more
-// than 8 entries reached at a partitioning depth above depth_limit (the whole of perm has depth 0,
-// each part of a partition one more than its range) is handed to finish_range(std::span of the
-// range) instead, which must leave it sorted. Allocates nothing itself and does not recurse.
+// than 8 entries reached at a partitioning depth above depth_limit (the whole of perm has depth
+// start_depth, each part of a partition one more than its range) is handed to
+// finish_range(std::span of the range) instead, which must leave it sorted. The steps depend only
+// on positions relative to the range, so a part of an earlier partition, sorted on its own with
+// that part's depth, ends exactly as it would inside the whole. Allocates nothing itself and
+// does not recurse.
 template <typename Entry, typename Compare, typename FinishRange>
 void sort_procedure(std::span<Entry> perm, Compare&& compare, std::uint32_t depth_limit,
-                    FinishRange&& finish_range) {
+                    FinishRange&& finish_range, std::uint32_t start_depth = 0) {
     if (perm.size() < 2) return;
     assert(perm.size() <= UINT32_MAX);
 
@@ -116,7 +121,7 @@ void sort_procedure(std::span<Entry> perm, Compare&& compare, std::uint32_t dept
     std::uint32_t pending_count = 0;
     std::uint32_t lo = 0;
     std::uint32_t hi = static_cast<std::uint32_t>(perm.size() - 1);
-    std::uint32_t depth = 0;
+    std::uint32_t depth = start_depth;
 
     for (;;) {
         if (hi - lo + 1 <= kSelectionMaxEntries) {
@@ -166,13 +171,23 @@ void sort_procedure(std::span<Entry> perm, Compare&& compare, std::uint32_t dept
 // sort_procedure with the depth limit of word_sort, finishing too-deep ranges with a merge sort
 // (std::stable_sort, which may take a temporary buffer). A merge sort bounds its scans by the ends
 // of the runs it merges, so even a non-transitive compare cannot take it outside the range.
+// With two_threads, the two parts of the first partition are sorted at the same time, one of
+// them on a second thread; the result is the same, since the parts are disjoint.
 template <typename Entry, typename Compare>
-void depth_bounded_sort(std::span<Entry> perm, Compare&& compare) {
+void depth_bounded_sort(std::span<Entry> perm, Compare&& compare, bool two_threads = false) {
     const auto less = [&compare](Entry a, Entry b) { return compare(a, b) < 0; };
-    sort_procedure(perm, compare, sort_depth_limit(static_cast<std::uint32_t>(perm.size())),
-                   [&less](std::span<Entry> range) {
-                       std::stable_sort(range.begin(), range.end(), less);
-                   });
+    const auto finish = [&less](std::span<Entry> range) {
+        std::stable_sort(range.begin(), range.end(), less);
+    };
+    const std::uint32_t limit = sort_depth_limit(static_cast<std::uint32_t>(perm.size()));
+    if (!two_threads || perm.size() <= kSelectionMaxEntries) {
+        sort_procedure(perm, compare, limit, finish);
+        return;
+    }
+    const auto last = static_cast<std::uint32_t>(perm.size() - 1);
+    const auto [k, i] = sort_detail::partition(perm.data(), 0, last, compare);
+    run_both([&] { sort_procedure(perm.first(k + 1), compare, limit, finish, 1); },
+             [&] { sort_procedure(perm.subspan(i), compare, limit, finish, 1); });
 }
 
 }  // namespace wordperm

@@ -18,6 +18,7 @@
 #include <memory>
 
 #include "driver/large_array.h"
+#include "order/run_both.h"
 #include "order/sort_procedure.h"
 
 namespace wordperm {
@@ -67,6 +68,25 @@ int compare_keyed(const WordTable& table, const KeyedLine& a, const KeyedLine& b
 
 constexpr std::uint32_t kBareClass = UINT32_MAX;
 
+// Below this many lines a second thread costs more than it saves.
+constexpr std::uint32_t kTwoThreadsFromLines = 1u << 16;
+
+// Ascending by compare_keyed. With two threads the lower and the upper half by key (split by
+// nth_element) are sorted at the same time.
+void sort_keyed(const WordTable& table, std::span<KeyedLine> keyed, bool two_threads) {
+    const auto less = [&table](const KeyedLine& a, const KeyedLine& b) {
+        return compare_keyed(table, a, b) < 0;
+    };
+    if (!two_threads) {
+        std::sort(keyed.begin(), keyed.end(), less);
+        return;
+    }
+    const auto middle = keyed.begin() + static_cast<std::ptrdiff_t>(keyed.size() / 2);
+    std::nth_element(keyed.begin(), middle, keyed.end(), less);
+    run_both([&] { std::sort(keyed.begin(), middle, less); },
+             [&] { std::sort(middle, keyed.end(), less); });
+}
+
 }  // namespace
 
 int line_compare(const WordTable& table, std::uint32_t a, std::uint32_t b) {
@@ -98,6 +118,7 @@ void word_sort(const WordTable& table, std::span<std::uint32_t> perm) {
     assert(perm.size() == n);
     const bool bare = last_line_is_bare(table);
     const std::uint32_t keyed_count = bare ? n - 1 : n;
+    const bool two_threads = n >= kTwoThreadsFromLines;
 
     if (n < 2) {
         if (n == 1) perm[0] = 0;
@@ -109,10 +130,7 @@ void word_sort(const WordTable& table, std::span<std::uint32_t> perm) {
         auto keyed = make_large_array<KeyedLine>(keyed_count);
         for (std::uint32_t line = 0; line < keyed_count; ++line)
             keyed[line] = keyed_line(table, line);
-        std::sort(keyed.get(), keyed.get() + keyed_count,
-                  [&table](const KeyedLine& a, const KeyedLine& b) {
-                      return compare_keyed(table, a, b) < 0;
-                  });
+        sort_keyed(table, {keyed.get(), keyed_count}, two_threads);
         if (!bare) {
             std::uint32_t j = 1;
             while (j < n && compare_keyed(table, keyed[j - 1], keyed[j]) != 0) ++j;
@@ -134,15 +152,17 @@ void word_sort(const WordTable& table, std::span<std::uint32_t> perm) {
     auto entries = make_large_array<std::uint64_t>(n);
     for (std::uint32_t line = 0; line < n; ++line)
         entries[line] = std::uint64_t{perm[line]} << 32 | line;
-    depth_bounded_sort(std::span<std::uint64_t>(entries.get(), n),
-                       [&table](std::uint64_t a, std::uint64_t b) {
-                           const auto class_a = static_cast<std::uint32_t>(a >> 32);
-                           const auto class_b = static_cast<std::uint32_t>(b >> 32);
-                           if (class_a == kBareClass || class_b == kBareClass)
-                               return line_compare(table, static_cast<std::uint32_t>(a),
-                                                   static_cast<std::uint32_t>(b));
-                           return class_a < class_b ? -1 : class_a > class_b ? 1 : 0;
-                       });
+    depth_bounded_sort(
+        std::span<std::uint64_t>(entries.get(), n),
+        [&table](std::uint64_t a, std::uint64_t b) {
+            const auto class_a = static_cast<std::uint32_t>(a >> 32);
+            const auto class_b = static_cast<std::uint32_t>(b >> 32);
+            if (class_a == kBareClass || class_b == kBareClass)
+                return line_compare(table, static_cast<std::uint32_t>(a),
+                                    static_cast<std::uint32_t>(b));
+            return class_a < class_b ? -1 : class_a > class_b ? 1 : 0;
+        },
+        two_threads);
     for (std::uint32_t j = 0; j < n; ++j) perm[j] = static_cast<std::uint32_t>(entries[j]);
 }
 
