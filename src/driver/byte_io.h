@@ -86,7 +86,7 @@ private:
 // Gathers small writes (a line at a time) into large blocks for a ByteWriter.
 class BlockWriter {
 public:
-    static constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
+    static constexpr std::size_t kBlockBytes = std::size_t{1} << 18;
 
     explicit BlockWriter(ByteWriter& sink);
     // Appends bytes; false once a block write has failed.

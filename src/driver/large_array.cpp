@@ -2,7 +2,10 @@
 #include "driver/large_array.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -22,15 +25,24 @@ void* allocate_large(std::size_t bytes, LargeArrayRelease& release) {
         release.mapped_bytes = 0;
         return memory;
     }
-    const std::size_t mapped = (bytes + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
-    void* memory = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                          -1, 0);
-    if (memory == MAP_FAILED) throw std::bad_alloc();
+    // Huge pages fill only whole 2 MiB-aligned stretches of a mapping, so the mapping starts on
+    // such a boundary; its tail, short of a whole huge page, keeps small pages, so that no
+    // partly used huge page adds to the memory the run holds.
+    const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const std::size_t mapped = (bytes + page - 1) / page * page;
+    void* reserved = ::mmap(nullptr, mapped + kHugePageBytes, PROT_READ | PROT_WRITE,
+                            MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (reserved == MAP_FAILED) throw std::bad_alloc();
+    auto* start = static_cast<std::byte*>(reserved);
+    const std::uintptr_t misalignment = reinterpret_cast<std::uintptr_t>(start) % kHugePageBytes;
+    const std::size_t head = misalignment == 0 ? 0 : kHugePageBytes - misalignment;
+    if (head != 0) ::munmap(start, head);
+    ::munmap(start + head + mapped, kHugePageBytes - head);
 #if defined(MADV_HUGEPAGE)
-    ::madvise(memory, mapped, MADV_HUGEPAGE);  // a hint: without it the array still works
+    ::madvise(start + head, mapped, MADV_HUGEPAGE);  // a hint: without it the array still works
 #endif
     release.mapped_bytes = mapped;
-    return memory;
+    return start + head;
 }
 
 void LargeArrayRelease::operator()(void* array) const {
