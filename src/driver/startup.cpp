@@ -131,10 +131,7 @@ bool prepare_context(CoderContext& ctx, ByteReader& list, Mode mode, Failure& fa
         const std::size_t entries = (mode == Mode::encode ? 2 : 1) * std::size_t{n};
         ctx.permutation_storage = make_large_array<std::uint32_t>(entries);
         ctx.perm = ctx.permutation_storage.get();
-        if (mode == Mode::encode) {
-            ctx.inverse = ctx.perm + n;
-            for (std::uint32_t i = 0; i < n; ++i) ctx.perm[i] = i;
-        }
+        if (mode == Mode::encode) ctx.inverse = ctx.perm + n;
     } catch (const std::bad_alloc&) {
         failure = {ExitStatus::out_of_memory, list.name(), "out of memory"};
         return false;

@@ -171,8 +171,9 @@ void sort_procedure(std::span<Entry> perm, Compare&& compare, std::uint32_t dept
 // sort_procedure with the depth limit of word_sort, finishing too-deep ranges with a merge sort
 // (std::stable_sort, which may take a temporary buffer). A merge sort bounds its scans by the ends
 // of the runs it merges, so even a non-transitive compare cannot take it outside the range.
-// With two_threads, the two parts of the first partition are sorted at the same time, one of
-// them on a second thread; the result is the same, since the parts are disjoint.
+// With two_threads, the two parts of the first partition of a large range are sorted at the
+// same time, one of them on a second thread; the result is the same, since the parts are
+// disjoint.
 template <typename Entry, typename Compare>
 void depth_bounded_sort(std::span<Entry> perm, Compare&& compare, bool two_threads = false) {
     const auto less = [&compare](Entry a, Entry b) { return compare(a, b) < 0; };
@@ -180,13 +181,13 @@ void depth_bounded_sort(std::span<Entry> perm, Compare&& compare, bool two_threa
         std::stable_sort(range.begin(), range.end(), less);
     };
     const std::uint32_t limit = sort_depth_limit(static_cast<std::uint32_t>(perm.size()));
-    if (!two_threads || perm.size() <= kSelectionMaxEntries) {
+    if (!two_threads || perm.size() < kTwoThreadsFromItems) {
         sort_procedure(perm, compare, limit, finish);
         return;
     }
     const auto last = static_cast<std::uint32_t>(perm.size() - 1);
     const auto [k, i] = sort_detail::partition(perm.data(), 0, last, compare);
-    run_both([&] { sort_procedure(perm.first(k + 1), compare, limit, finish, 1); },
+    run_both(perm.size(), [&] { sort_procedure(perm.first(k + 1), compare, limit, finish, 1); },
              [&] { sort_procedure(perm.subspan(i), compare, limit, finish, 1); });
 }
 

@@ -68,22 +68,19 @@ int compare_keyed(const WordTable& table, const KeyedLine& a, const KeyedLine& b
 
 constexpr std::uint32_t kBareClass = UINT32_MAX;
 
-// Below this many lines a second thread costs more than it saves.
-constexpr std::uint32_t kTwoThreadsFromLines = 1u << 16;
-
 // Ascending by compare_keyed. With two threads the lower and the upper half by key (split by
 // nth_element) are sorted at the same time.
-void sort_keyed(const WordTable& table, std::span<KeyedLine> keyed, bool two_threads) {
+void sort_keyed(const WordTable& table, std::span<KeyedLine> keyed) {
     const auto less = [&table](const KeyedLine& a, const KeyedLine& b) {
         return compare_keyed(table, a, b) < 0;
     };
-    if (!two_threads) {
+    if (keyed.size() < kTwoThreadsFromItems) {
         std::sort(keyed.begin(), keyed.end(), less);
         return;
     }
     const auto middle = keyed.begin() + static_cast<std::ptrdiff_t>(keyed.size() / 2);
     std::nth_element(keyed.begin(), middle, keyed.end(), less);
-    run_both([&] { std::sort(keyed.begin(), middle, less); },
+    run_both(keyed.size(), [&] { std::sort(keyed.begin(), middle, less); },
              [&] { std::sort(middle, keyed.end(), less); });
 }
 
@@ -118,7 +115,6 @@ void word_sort(const WordTable& table, std::span<std::uint32_t> perm) {
     assert(perm.size() == n);
     const bool bare = last_line_is_bare(table);
     const std::uint32_t keyed_count = bare ? n - 1 : n;
-    const bool two_threads = n >= kTwoThreadsFromLines;
 
     if (n < 2) {
         if (n == 1) perm[0] = 0;
@@ -130,7 +126,7 @@ void word_sort(const WordTable& table, std::span<std::uint32_t> perm) {
         auto keyed = make_large_array<KeyedLine>(keyed_count);
         for (std::uint32_t line = 0; line < keyed_count; ++line)
             keyed[line] = keyed_line(table, line);
-        sort_keyed(table, {keyed.get(), keyed_count}, two_threads);
+        sort_keyed(table, {keyed.get(), keyed_count});
         if (!bare) {
             std::uint32_t j = 1;
             while (j < n && compare_keyed(table, keyed[j - 1], keyed[j]) != 0) ++j;
@@ -162,7 +158,7 @@ void word_sort(const WordTable& table, std::span<std::uint32_t> perm) {
                                     static_cast<std::uint32_t>(b));
             return class_a < class_b ? -1 : class_a > class_b ? 1 : 0;
         },
-        two_threads);
+        /*two_threads=*/true);
     for (std::uint32_t j = 0; j < n; ++j) perm[j] = static_cast<std::uint32_t>(entries[j]);
 }
 

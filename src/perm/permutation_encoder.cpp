@@ -1,12 +1,14 @@
-// The encoder body: sort, write the sorted list, then turn every input line's sorted position
-// into its rank in one batch and code the ranks in input order.
+// The encoder body: sort, then write the sorted list while every input line's sorted position
+// is turned into its rank in one batch and the ranks are coded in input order.
 #include "perm/permutation_encoder.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 #include <span>
 
 #include "order/rank_batch.h"
+#include "order/run_both.h"
 #include "order/word_sort.h"
 #include "perm/line_output.h"
 
@@ -35,28 +37,46 @@ void permutation_encoder(CoderContext& ctx) {
 
     std::printf("Sorting %i words...", static_cast<int>(n));
     std::fflush(stdout);
-    if (n >= 2) word_sort(table, {ctx.perm, n});
+    word_sort(table, {ctx.perm, n});
     std::puts("\b\b Done");
     std::fflush(stdout);
 
     if (last_line_is_bare(table)) keep_list_ending_bare(table, {ctx.perm, n});
 
+    // The sorted list is written on a second thread while this one finds and codes the ranks:
+    // the two share nothing but the sorted order, which neither changes.
     BlockWriter& sorted_list = *ctx.sorted_list_file;
-    auto append = [&](const std::uint8_t* bytes, std::size_t size) {
-        return sorted_list.append(bytes, size);
-    };
-    if (!write_lines_in_order(table, {ctx.perm, n}, append) || !sorted_list.flush()) {
+    bool list_written = false;
+    bool ranks_found = false;
+    run_both(
+        n,
+        [&] {
+            list_written = write_lines_in_order(table, {ctx.perm, n},
+                                                [&](const std::uint8_t* bytes, std::size_t size) {
+                                                    return sorted_list.append(bytes, size);
+                                                }) &&
+                           sorted_list.flush();
+        },
+        [&] {
+            // Input line i sits at sorted position inverse[i]; its rank replaces it in place.
+            std::uint32_t* rank = ctx.inverse;
+            for (std::uint32_t j = 0; j < n; ++j) rank[ctx.perm[j]] = j;
+            try {
+                ranks_from_positions({rank, n}, {rank, n});
+            } catch (const std::bad_alloc&) {
+                return;
+            }
+            ranks_found = true;
+            for (std::uint32_t i = 0; i + 1 < n; ++i)
+                encode_uniform(ctx.encoder, ctx.stream, rank[i], n - i);
+            encoder_flush(ctx.encoder, ctx.stream);
+        });
+    if (!list_written) {
         ctx.failure = {ExitStatus::write_failed, sorted_list.sink().name(),
                        sorted_list.sink().error()};
-        return;
+    } else if (!ranks_found) {
+        ctx.failure.status = ExitStatus::out_of_memory;
     }
-
-    // Input line i sits at sorted position inverse[i]; its rank replaces it in place.
-    std::uint32_t* rank = ctx.inverse;
-    for (std::uint32_t j = 0; j < n; ++j) rank[ctx.perm[j]] = j;
-    ranks_from_positions({rank, n}, {rank, n});
-    for (std::uint32_t i = 0; i + 1 < n; ++i) encode_uniform(ctx.encoder, ctx.stream, rank[i], n - i);
-    encoder_flush(ctx.encoder, ctx.stream);
 }
 
 }  // namespace wordperm

@@ -14,8 +14,8 @@
 namespace wordperm {
 
 // Prints "Sorting N words..." and "\b\b Done" on standard output, writes the sorted list to
-// ctx.sorted_list_file and the code through the stream. Needs ctx.table, ctx.perm holding the
-// identity and ctx.inverse (N entries each).
+// ctx.sorted_list_file and the code through the stream. Needs ctx.table, and ctx.perm and
+// ctx.inverse of N entries each (their contents are set here).
 void permutation_encoder(CoderContext& ctx);
 
 }  // namespace wordperm
