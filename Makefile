@@ -49,4 +49,4 @@ fuzz:
 	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run.sh $(FUZZ_BUILD)/fuzz
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(RELEASE) demo
+	rm -rf $(BUILD) $(ASAN_BUILD) $(RELEASE) $(FUZZ_BUILD) demo
