@@ -186,9 +186,10 @@ void depth_bounded_sort(std::span<Entry> perm, Compare&& compare, bool two_threa
         return;
     }
     const auto last = static_cast<std::uint32_t>(perm.size() - 1);
-    const auto [k, i] = sort_detail::partition(perm.data(), 0, last, compare);
-    run_both(perm.size(), [&] { sort_procedure(perm.first(k + 1), compare, limit, finish, 1); },
-             [&] { sort_procedure(perm.subspan(i), compare, limit, finish, 1); });
+    const sort_detail::Split split = sort_detail::partition(perm.data(), 0, last, compare);
+    run_both(
+        perm.size(), [&] { sort_procedure(perm.first(split.k + 1), compare, limit, finish, 1); },
+        [&] { sort_procedure(perm.subspan(split.i), compare, limit, finish, 1); });
 }
 
 }  // namespace wordperm
