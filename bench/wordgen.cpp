@@ -37,21 +37,24 @@ struct Random {
 
 template <typename T>
 void shuffle(std::vector<T>& items, Random& random) {
-    for (std::size_t i = items.size(); i > 1; --i) std::swap(items[i - 1], items[random.below(i)]);
+    for (std::size_t i = items.size(); i > 1; --i)
+        std::swap(items[i - 1], items[random.below(i)]);
 }
 
 std::string random_word(Random& random, std::uint64_t min_length, std::uint64_t max_length) {
     std::uint64_t length = min_length + random.below(max_length - min_length + 1);
     std::string word;
-    for (std::uint64_t k = 0; k < length; ++k) word += static_cast<char>('a' + random.below(26));
+    for (std::uint64_t k = 0; k < length; ++k)
+        word += static_cast<char>('a' + random.below(26));
     return word;
 }
 
 int usage() {
-    std::fputs("usage: wordgen COUNT [--min L] [--max L] [--distinct K] [--descending]\n"
-               "               [--adversarial] [--seed S]\n"
-               "       wordgen --shuffle [--seed S] < lines\n",
-               stderr);
+    std::fputs(
+        "usage: wordgen COUNT [--min L] [--max L] [--distinct K] [--descending]\n"
+        "               [--adversarial] [--seed S]\n"
+        "       wordgen --shuffle [--seed S] < lines\n",
+        stderr);
     return 2;
 }
 
@@ -67,21 +70,31 @@ int main(int argc, char** argv) {
             return true;
         };
         bool ok = true;
-        if (!std::strcmp(argv[i], "--min")) ok = value(min_length);
-        else if (!std::strcmp(argv[i], "--max")) ok = value(max_length);
-        else if (!std::strcmp(argv[i], "--distinct")) ok = value(distinct);
-        else if (!std::strcmp(argv[i], "--seed")) ok = value(seed);
-        else if (!std::strcmp(argv[i], "--descending")) descending = true;
-        else if (!std::strcmp(argv[i], "--adversarial")) adversarial = true;
-        else if (!std::strcmp(argv[i], "--shuffle")) shuffle_input = true;
-        else if (argv[i][0] != '-') count = std::strtoull(argv[i], nullptr, 10), have_count = true;
-        else ok = false;
+        if (!std::strcmp(argv[i], "--min"))
+            ok = value(min_length);
+        else if (!std::strcmp(argv[i], "--max"))
+            ok = value(max_length);
+        else if (!std::strcmp(argv[i], "--distinct"))
+            ok = value(distinct);
+        else if (!std::strcmp(argv[i], "--seed"))
+            ok = value(seed);
+        else if (!std::strcmp(argv[i], "--descending"))
+            descending = true;
+        else if (!std::strcmp(argv[i], "--adversarial"))
+            adversarial = true;
+        else if (!std::strcmp(argv[i], "--shuffle"))
+            shuffle_input = true;
+        else if (argv[i][0] != '-')
+            count = std::strtoull(argv[i], nullptr, 10), have_count = true;
+        else
+            ok = false;
         if (!ok) return usage();
     }
     Random random{seed};
     std::vector<std::string> lines;
     if (shuffle_input) {
-        for (std::string line; std::getline(std::cin, line);) lines.push_back(line);
+        for (std::string line; std::getline(std::cin, line);)
+            lines.push_back(line);
         shuffle(lines, random);
     } else {
         if (!have_count || min_length < 1 || max_length < min_length) return usage();
@@ -89,7 +102,8 @@ int main(int argc, char** argv) {
         if (descending || adversarial) {
             // Distinct words, so that the order is strict.
             std::set<std::string> unique;
-            while (unique.size() < count) unique.insert(random_word(random, min_length, max_length));
+            while (unique.size() < count)
+                unique.insert(random_word(random, min_length, max_length));
             lines.assign(unique.rbegin(), unique.rend());
             if (adversarial) {
                 const auto killer = wordperm::testing::killer_for_depth_bounded_sort(
@@ -102,14 +116,16 @@ int main(int argc, char** argv) {
             std::vector<std::string> pool;
             for (std::uint64_t k = 0; k < distinct; ++k)
                 pool.push_back(random_word(random, min_length, max_length));
-            for (std::uint64_t k = 0; k < count; ++k) lines.push_back(pool[random.below(distinct)]);
+            for (std::uint64_t k = 0; k < count; ++k)
+                lines.push_back(pool[random.below(distinct)]);
         } else {
             for (std::uint64_t k = 0; k < count; ++k)
                 lines.push_back(random_word(random, min_length, max_length));
         }
     }
     std::string out;
-    for (const std::string& line : lines) out += line + '\n';
+    for (const std::string& line : lines)
+        out += line + '\n';
     std::fwrite(out.data(), 1, out.size(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
 }

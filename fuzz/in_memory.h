@@ -42,7 +42,7 @@ inline constexpr std::size_t kBlockChoices[8] = {kBufferBytes, 1, 2, 3, 7, 8, 9,
 // allocation per run would map, zero and unmap fresh pages each time and cost most of the
 // fuzzer's speed. One context exists at a time.
 class FreshContext {
-public:
+  public:
     FreshContext() {
         assert(!in_use_);
         in_use_ = true;
@@ -56,7 +56,7 @@ public:
     FreshContext& operator=(const FreshContext&) = delete;
     CoderContext& context() { return *context_; }
 
-private:
+  private:
     alignas(CoderContext) static inline std::byte storage_[sizeof(CoderContext)];
     static inline bool in_use_ = false;
     CoderContext* context_;
@@ -118,7 +118,9 @@ inline void require(bool holds, const char* what) {
 }
 
 // True when the text's last line has no line feed.
-inline bool ends_bare(std::string_view text) { return !text.empty() && text.back() != '\n'; }
+inline bool ends_bare(std::string_view text) {
+    return !text.empty() && text.back() != '\n';
+}
 
 // The text's lines, each with its line feed, in order; a bare last line is given one, so that
 // files which differ only in that respect have the same lines.

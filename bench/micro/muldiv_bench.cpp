@@ -44,8 +44,12 @@ void run_muldiv(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 
-void BM_muldiv64(benchmark::State& state) { run_muldiv<muldiv64>(state); }
-void BM_muldiv64_portable(benchmark::State& state) { run_muldiv<muldiv64_portable>(state); }
+void BM_muldiv64(benchmark::State& state) {
+    run_muldiv<muldiv64>(state);
+}
+void BM_muldiv64_portable(benchmark::State& state) {
+    run_muldiv<muldiv64_portable>(state);
+}
 
 BENCHMARK(BM_muldiv64);
 BENCHMARK(BM_muldiv64_portable);

@@ -18,7 +18,8 @@ std::vector<std::uint32_t> shuffled(std::uint32_t n, bool random_order) {
     std::iota(x.begin(), x.end(), std::uint32_t{0});
     if (random_order) {
         std::mt19937_64 random(n);
-        for (std::uint32_t i = n; i > 1; --i) std::swap(x[i - 1], x[random() % i]);
+        for (std::uint32_t i = n; i > 1; --i)
+            std::swap(x[i - 1], x[random() % i]);
     }
     return x;
 }
@@ -31,9 +32,9 @@ void BM_ranks_from_positions(benchmark::State& state) {
         ranks_from_positions(x, s);
         benchmark::DoNotOptimize(s.data());
     }
-    state.counters["per_line_ns"] = benchmark::Counter(
-        static_cast<double>(n) * static_cast<double>(state.iterations()),
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["per_line_ns"] =
+        benchmark::Counter(static_cast<double>(n) * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void BM_positions_from_ranks(benchmark::State& state) {
@@ -45,9 +46,9 @@ void BM_positions_from_ranks(benchmark::State& state) {
         positions_from_ranks(d, x);
         benchmark::DoNotOptimize(x.data());
     }
-    state.counters["per_line_ns"] = benchmark::Counter(
-        static_cast<double>(n) * static_cast<double>(state.iterations()),
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["per_line_ns"] =
+        benchmark::Counter(static_cast<double>(n) * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 // Arguments: N, then 1 for a random order, 0 for an ordered one.

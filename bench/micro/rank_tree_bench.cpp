@@ -77,14 +77,22 @@ void BM_tree_select_remove(benchmark::State& state) {
     run_emptying<tree_select_remove>(state, ranks(n, access));
 }
 
-BENCHMARK(BM_tree_rank_remove<Access::ordered>)->Name("BM_tree_rank_remove/ordered")
-    ->Arg(1'000'000)->Arg(10'000'000);
-BENCHMARK(BM_tree_rank_remove<Access::random>)->Name("BM_tree_rank_remove/random")
-    ->Arg(1'000'000)->Arg(10'000'000);
-BENCHMARK(BM_tree_select_remove<Access::ordered>)->Name("BM_tree_select_remove/ordered")
-    ->Arg(1'000'000)->Arg(10'000'000);
-BENCHMARK(BM_tree_select_remove<Access::random>)->Name("BM_tree_select_remove/random")
-    ->Arg(1'000'000)->Arg(10'000'000);
+BENCHMARK(BM_tree_rank_remove<Access::ordered>)
+    ->Name("BM_tree_rank_remove/ordered")
+    ->Arg(1'000'000)
+    ->Arg(10'000'000);
+BENCHMARK(BM_tree_rank_remove<Access::random>)
+    ->Name("BM_tree_rank_remove/random")
+    ->Arg(1'000'000)
+    ->Arg(10'000'000);
+BENCHMARK(BM_tree_select_remove<Access::ordered>)
+    ->Name("BM_tree_select_remove/ordered")
+    ->Arg(1'000'000)
+    ->Arg(10'000'000);
+BENCHMARK(BM_tree_select_remove<Access::random>)
+    ->Name("BM_tree_select_remove/random")
+    ->Arg(1'000'000)
+    ->Arg(10'000'000);
 
 }  // namespace
 }  // namespace wordperm

@@ -21,7 +21,8 @@ std::string random_words(std::uint32_t count) {
     std::string file;
     for (std::uint32_t i = 0; i < count; ++i) {
         const auto length = 4 + random() % 11;
-        for (std::uint64_t k = 0; k < length; ++k) file += static_cast<char>('a' + random() % 26);
+        for (std::uint64_t k = 0; k < length; ++k)
+            file += static_cast<char>('a' + random() % 26);
         file += '\n';
     }
     return file;

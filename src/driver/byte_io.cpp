@@ -30,7 +30,9 @@ std::optional<std::uint64_t> InputFile::known_size() const {
     return static_cast<std::uint64_t>(status.st_size);
 }
 
-std::string InputFile::error() const { return std::strerror(error_number_); }
+std::string InputFile::error() const {
+    return std::strerror(error_number_);
+}
 
 OutputFile::~OutputFile() {
     if (descriptor_ >= 0) ::close(descriptor_);
@@ -58,11 +60,15 @@ bool OutputFile::close() {
     return false;
 }
 
-std::string OutputFile::error() const { return std::strerror(error_number_); }
+std::string OutputFile::error() const {
+    return std::strerror(error_number_);
+}
 
 BlockWriter::BlockWriter(ByteWriter& sink)
-    : sink_(sink), block_(std::make_unique_for_overwrite<std::uint8_t[]>(kBlockBytes)),
-      next_(block_.get()), limit_(block_.get() + kBlockBytes) {}
+    : sink_(sink),
+      block_(std::make_unique_for_overwrite<std::uint8_t[]>(kBlockBytes)),
+      next_(block_.get()),
+      limit_(block_.get() + kBlockBytes) {}
 
 bool BlockWriter::flush() {
     std::size_t size = static_cast<std::size_t>(next_ - block_.get());

@@ -17,7 +17,7 @@
 namespace wordperm {
 
 class ByteReader {
-public:
+  public:
     explicit ByteReader(std::string name) : name_(std::move(name)) {}
     virtual ~ByteReader() = default;
     const std::string& name() const { return name_; }
@@ -28,12 +28,12 @@ public:
     virtual std::optional<std::uint64_t> known_size() const { return std::nullopt; }
     virtual std::string error() const = 0;
 
-private:
+  private:
     std::string name_;
 };
 
 class ByteWriter {
-public:
+  public:
     explicit ByteWriter(std::string name) : name_(std::move(name)) {}
     virtual ~ByteWriter() = default;
     const std::string& name() const { return name_; }
@@ -41,13 +41,13 @@ public:
     virtual bool write(const std::uint8_t* bytes, std::size_t size) = 0;
     virtual std::string error() const = 0;
 
-private:
+  private:
     std::string name_;
 };
 
 // A file opened by path. Owns its descriptor; errors keep errno's text.
 class InputFile final : public ByteReader {
-public:
+  public:
     InputFile(int descriptor, std::string name)
         : ByteReader(std::move(name)), descriptor_(descriptor) {}
     ~InputFile() override;
@@ -59,13 +59,13 @@ public:
     std::string error() const override;
     int descriptor() const { return descriptor_; }
 
-private:
+  private:
     int descriptor_;
     int error_number_ = 0;
 };
 
 class OutputFile final : public ByteWriter {
-public:
+  public:
     OutputFile(int descriptor, std::string name)
         : ByteWriter(std::move(name)), descriptor_(descriptor) {}
     ~OutputFile() override;
@@ -78,21 +78,22 @@ public:
     std::string error() const override;
     int descriptor() const { return descriptor_; }
 
-private:
+  private:
     int descriptor_;
     int error_number_ = 0;
 };
 
 // Gathers small writes (a line at a time) into large blocks for a ByteWriter.
 class BlockWriter {
-public:
+  public:
     static constexpr std::size_t kBlockBytes = std::size_t{1} << 18;
 
     explicit BlockWriter(ByteWriter& sink);
     // Appends bytes; false once a block write has failed.
     bool append(const std::uint8_t* bytes, std::size_t size) {
         if (size <= static_cast<std::size_t>(limit_ - next_)) [[likely]] {
-            for (std::size_t i = 0; i < size; ++i) next_[i] = bytes[i];
+            for (std::size_t i = 0; i < size; ++i)
+                next_[i] = bytes[i];
             next_ += size;
             return true;
         }
@@ -102,7 +103,7 @@ public:
     bool flush();
     ByteWriter& sink() { return sink_; }
 
-private:
+  private:
     bool append_beyond_block(const std::uint8_t* bytes, std::size_t size);
 
     ByteWriter& sink_;

@@ -22,10 +22,10 @@ namespace wordperm {
 inline constexpr std::size_t kBufferBytes = 65536;
 
 struct CoderContext {
-    Stream stream;           // the body's input and output buffers, and its coroutine
-    RangeEncoder encoder;    // encode mode's coder state
-    RangeDecoder decoder;    // decode mode's coder state
-    WordTable table;         // the list file: the word file (encode) or the sorted list (decode)
+    Stream stream;         // the body's input and output buffers, and its coroutine
+    RangeEncoder encoder;  // encode mode's coder state
+    RangeDecoder decoder;  // decode mode's coder state
+    WordTable table;       // the list file: the word file (encode) or the sorted list (decode)
     // Encode mode: perm[j] is the input index of the line at sorted position j, once sorted;
     // inverse[i] holds the sorted position, then the rank, of input line i (2N entries in all).
     // Decode mode: perm[i] holds the rank, then the sorted position, of output line i (N).
@@ -33,7 +33,7 @@ struct CoderContext {
     std::uint32_t* perm = nullptr;
     std::uint32_t* inverse = nullptr;
     BlockWriter* sorted_list_file = nullptr;  // encode mode: where the sorted list goes
-    Failure failure;         // set by whatever fails first; a failing body then returns
+    Failure failure;  // set by whatever fails first; a failing body then returns
     std::uint8_t in_buffer[kBufferBytes];   // the latest block read from the code file
     std::uint8_t out_buffer[kBufferBytes];  // bytes of the body's output not yet written
 };

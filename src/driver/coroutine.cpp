@@ -64,11 +64,17 @@ void clear_stack_poison(Coroutine& coroutine) {
 #endif
 }
 
-std::size_t page_bytes() { return static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)); }
+std::size_t page_bytes() {
+    return static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+}
 
 // The usable stack lies above the guard page.
-const void* stack_bottom(const Coroutine& coroutine) { return coroutine.stack_base + page_bytes(); }
-std::size_t stack_size(const Coroutine& coroutine) { return coroutine.stack_bytes - page_bytes(); }
+const void* stack_bottom(const Coroutine& coroutine) {
+    return coroutine.stack_base + page_bytes();
+}
+std::size_t stack_size(const Coroutine& coroutine) {
+    return coroutine.stack_bytes - page_bytes();
+}
 
 }  // namespace
 
@@ -137,7 +143,8 @@ namespace {
 
 void prepare_body_start(Coroutine& coroutine) {
     // Eight words popped by the switch's return path, then alignment slack.
-    auto* frame = reinterpret_cast<std::uint64_t*>(coroutine.stack_base + coroutine.stack_bytes) - 10;
+    auto* frame =
+        reinterpret_cast<std::uint64_t*>(coroutine.stack_base + coroutine.stack_bytes) - 10;
     frame[0] = 0x1F80u | (std::uint64_t{0x037F} << 32);  // default MXCSR, x87 control word
     frame[1] = 0;                                        // r15
     frame[2] = 0;                                        // r14

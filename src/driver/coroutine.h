@@ -2,8 +2,9 @@
 //
 // A body is a plain straight-line procedure that reads and writes one byte at a time; the run
 // loop moves whole blocks between files and buffers. The body runs on a stack of its own: it
-// suspends with coro_yield when it needs input or has filled the output buffer, and coro_call resumes it exactly where it stopped, its locals intact. Only one side
-// runs at a time; control changes hands at coro_call and coro_yield only.
+// suspends with coro_yield when it needs input or has filled the output buffer, and coro_call
+// resumes it exactly where it stopped, its locals intact. Only one side runs at a time; control
+// changes hands at coro_call and coro_yield only.
 //
 // The switch saves the callee-saved registers and the stack pointer by hand on x86-64 (ucontext
 // elsewhere) and tells AddressSanitizer about each switch, so that the body's stack stays
@@ -30,16 +31,16 @@ struct Coroutine {
     Coroutine(const Coroutine&) = delete;
     Coroutine& operator=(const Coroutine&) = delete;
 
-    std::uint32_t yield_value = 0;    // code of the latest suspension; 0 while no body is suspended
+    std::uint32_t yield_value = 0;  // code of the latest suspension; 0 while no body is suspended
     void* caller_stack_pointer = nullptr;  // where the run loop side continues
     void* body_stack_pointer = nullptr;    // where the suspended body continues
     std::byte* stack_base = nullptr;  // lowest address of the body's stack mapping (a guard page)
     std::size_t stack_bytes = 0;      // size of that mapping
     CoroutineEntry entry = nullptr;   // the body being run, with its argument
     void* argument = nullptr;
-    void* platform_state = nullptr;   // ucontext records where the hand-written switch is absent
-    void* sanitizer_fake_stack = nullptr;          // AddressSanitizer's record of the idle side
-    const void* caller_stack_bottom = nullptr;     // the run loop's stack, for AddressSanitizer
+    void* platform_state = nullptr;  // ucontext records where the hand-written switch is absent
+    void* sanitizer_fake_stack = nullptr;       // AddressSanitizer's record of the idle side
+    const void* caller_stack_bottom = nullptr;  // the run loop's stack, for AddressSanitizer
     std::size_t caller_stack_size = 0;
 };
 

@@ -26,7 +26,8 @@ void* allocate_large(std::size_t bytes, LargeArrayRelease& release);
 
 template <typename T>
 LargeArray<T> make_large_array(std::size_t count) {
-    static_assert(std::is_trivially_default_constructible_v<T> && std::is_trivially_destructible_v<T>);
+    static_assert(std::is_trivially_default_constructible_v<T> &&
+                  std::is_trivially_destructible_v<T>);
     LargeArrayRelease release;
     void* memory = allocate_large(count * sizeof(T), release);
     return LargeArray<T>(static_cast<T*>(memory), release);

@@ -21,6 +21,7 @@ using CoderBody = void (*)(CoderContext& ctx);
 // other than kBufferBytes (down to one byte) exist for tests. Returns false with ctx.failure
 // set when a read, a write or the body fails.
 bool run_loop(CoderContext& ctx, CoderBody body, ByteReader* input, ByteWriter& output,
-              std::size_t in_block_bytes = kBufferBytes, std::size_t out_block_bytes = kBufferBytes);
+              std::size_t in_block_bytes = kBufferBytes,
+              std::size_t out_block_bytes = kBufferBytes);
 
 }  // namespace wordperm

@@ -14,7 +14,9 @@
 namespace wordperm {
 namespace {
 
-int open_for_reading(const char* path) { return ::open(path, O_RDONLY | O_CLOEXEC); }
+int open_for_reading(const char* path) {
+    return ::open(path, O_RDONLY | O_CLOEXEC);
+}
 
 int open_for_writing(const char* path) {
     return ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -33,7 +35,7 @@ std::optional<Identity> identity_of_path(const char* path) {
 }
 
 Identity identity_of(int descriptor, bool& is_directory) {
-    struct stat status{};
+    struct stat status {};
     ::fstat(descriptor, &status);
     is_directory = S_ISDIR(status.st_mode);
     return {status.st_dev, status.st_ino, S_ISREG(status.st_mode)};
@@ -51,8 +53,8 @@ Failure same_file_failure(ExitStatus status, const char* output, const char* oth
 
 }  // namespace
 
-bool open_run_files(RunFiles& files, Mode mode, const char* list, const char* out,
-                    const char* code, Failure& failure) {
+bool open_run_files(RunFiles& files, Mode mode, const char* list, const char* out, const char* code,
+                    Failure& failure) {
     int descriptor = open_for_reading(list);
     if (descriptor < 0) {
         failure = {ExitStatus::list_unopened, list, std::strerror(errno)};

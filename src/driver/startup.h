@@ -29,16 +29,16 @@ inline Mode mode_of(const char* argument) {
 }
 
 struct RunFiles {
-    std::unique_ptr<InputFile> list;      // argument 2
-    std::unique_ptr<OutputFile> out;      // argument 3: sorted list or restored output
-    std::unique_ptr<InputFile> code_in;   // argument 4 in decode mode
-    std::unique_ptr<OutputFile> code_out; // argument 4 in encode mode
-    bool out_is_regular = false;          // out is a regular file this run truncated or created
-    bool code_out_is_regular = false;     // likewise for code_out
+    std::unique_ptr<InputFile> list;       // argument 2
+    std::unique_ptr<OutputFile> out;       // argument 3: sorted list or restored output
+    std::unique_ptr<InputFile> code_in;    // argument 4 in decode mode
+    std::unique_ptr<OutputFile> code_out;  // argument 4 in encode mode
+    bool out_is_regular = false;           // out is a regular file this run truncated or created
+    bool code_out_is_regular = false;      // likewise for code_out
 };
 
-bool open_run_files(RunFiles& files, Mode mode, const char* list, const char* out,
-                    const char* code, Failure& failure);
+bool open_run_files(RunFiles& files, Mode mode, const char* list, const char* out, const char* code,
+                    Failure& failure);
 
 // Loads the word table from `list` and allocates the permutation arrays of the mode.
 bool prepare_context(CoderContext& ctx, ByteReader& list, Mode mode, Failure& failure);

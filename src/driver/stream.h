@@ -32,7 +32,8 @@ inline constexpr std::uint8_t eof_padding[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x
 std::uint8_t get_byte_after_block(Stream& stream);
 
 inline std::uint8_t get_byte(Stream& stream) {
-    if (stream.in_ptr < stream.in_end) [[likely]] return *stream.in_ptr++;
+    if (stream.in_ptr < stream.in_end) [[likely]]
+        return *stream.in_ptr++;
     return get_byte_after_block(stream);
 }
 

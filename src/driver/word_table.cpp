@@ -33,7 +33,8 @@ bool read_whole(ByteReader& input, LargeArray<std::uint8_t>& bytes, std::uint64_
             capacity = grown;
         }
         std::uint64_t room = capacity - length;
-        std::ptrdiff_t got = input.read(bytes.get() + length, room < (1u << 30) ? room : (1u << 30));
+        std::ptrdiff_t got =
+            input.read(bytes.get() + length, room < (1u << 30) ? room : (1u << 30));
         if (got < 0) {
             failure = {ExitStatus::read_failed, name, input.error()};
             return false;

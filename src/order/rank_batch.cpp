@@ -207,7 +207,8 @@ void convert(std::span<const std::uint32_t> in, std::span<std::uint32_t> out, in
     assert(level_bits >= 1 && level_bits <= kRankBatchLevelBits);
     if (in.data() != out.data()) std::copy(in.begin(), in.end(), out.begin());
     const auto n = static_cast<std::uint32_t>(out.size());
-    const LargeArray<std::uint32_t> scratch = make_large_array<std::uint32_t>(scratch_needed(n, level_bits));
+    const LargeArray<std::uint32_t> scratch =
+        make_large_array<std::uint32_t>(scratch_needed(n, level_bits));
     const auto work = std::make_unique<Workspace>();
     work->level_bits = level_bits;
     solve(out.data(), n, scratch.get(), *work);

@@ -47,7 +47,8 @@ KeyedLine keyed_line(const WordTable& table, std::uint32_t line) {
         std::memcpy(&key, bytes, 8);
         if constexpr (std::endian::native == std::endian::little) key = __builtin_bswap64(key);
     } else {
-        for (std::uint32_t k = 0; k < size; ++k) key |= std::uint64_t{bytes[k]} << (56 - 8 * k);
+        for (std::uint32_t k = 0; k < size; ++k)
+            key |= std::uint64_t{bytes[k]} << (56 - 8 * k);
     }
     return {static_cast<std::uint32_t>(key >> 32), static_cast<std::uint32_t>(key), line};
 }
@@ -80,8 +81,9 @@ void sort_keyed(const WordTable& table, std::span<KeyedLine> keyed) {
     }
     const auto middle = keyed.begin() + static_cast<std::ptrdiff_t>(keyed.size() / 2);
     std::nth_element(keyed.begin(), middle, keyed.end(), less);
-    run_both(keyed.size(), [&] { std::sort(keyed.begin(), middle, less); },
-             [&] { std::sort(middle, keyed.end(), less); });
+    run_both(
+        keyed.size(), [&] { std::sort(keyed.begin(), middle, less); },
+        [&] { std::sort(middle, keyed.end(), less); });
 }
 
 }  // namespace
@@ -104,10 +106,10 @@ int line_compare(const WordTable& table, std::uint32_t a, std::uint32_t b) {
 
 void word_sort_by_line_compare(const WordTable& table, std::span<std::uint32_t> perm) {
     assert(perm.size() == table.line_count);
-    for (std::uint32_t i = 0; i < perm.size(); ++i) perm[i] = i;
-    depth_bounded_sort(perm, [&table](std::uint32_t a, std::uint32_t b) {
-        return line_compare(table, a, b);
-    });
+    for (std::uint32_t i = 0; i < perm.size(); ++i)
+        perm[i] = i;
+    depth_bounded_sort(
+        perm, [&table](std::uint32_t a, std::uint32_t b) { return line_compare(table, a, b); });
 }
 
 void word_sort(const WordTable& table, std::span<std::uint32_t> perm) {
@@ -129,10 +131,12 @@ void word_sort(const WordTable& table, std::span<std::uint32_t> perm) {
         sort_keyed(table, {keyed.get(), keyed_count});
         if (!bare) {
             std::uint32_t j = 1;
-            while (j < n && compare_keyed(table, keyed[j - 1], keyed[j]) != 0) ++j;
+            while (j < n && compare_keyed(table, keyed[j - 1], keyed[j]) != 0)
+                ++j;
             if (j >= n) {
                 // No two lines are equal: there is only one ascending order.
-                for (std::uint32_t k = 0; k < n; ++k) perm[k] = keyed[k].line;
+                for (std::uint32_t k = 0; k < n; ++k)
+                    perm[k] = keyed[k].line;
                 return;
             }
         }
@@ -159,7 +163,8 @@ void word_sort(const WordTable& table, std::span<std::uint32_t> perm) {
             return class_a < class_b ? -1 : class_a > class_b ? 1 : 0;
         },
         /*two_threads=*/true);
-    for (std::uint32_t j = 0; j < n; ++j) perm[j] = static_cast<std::uint32_t>(entries[j]);
+    for (std::uint32_t j = 0; j < n; ++j)
+        perm[j] = static_cast<std::uint32_t>(entries[j]);
 }
 
 }  // namespace wordperm

@@ -60,7 +60,8 @@ void permutation_encoder(CoderContext& ctx) {
         [&] {
             // Input line i sits at sorted position inverse[i]; its rank replaces it in place.
             std::uint32_t* rank = ctx.inverse;
-            for (std::uint32_t j = 0; j < n; ++j) rank[ctx.perm[j]] = j;
+            for (std::uint32_t j = 0; j < n; ++j)
+                rank[ctx.perm[j]] = j;
             try {
                 ranks_from_positions({rank, n}, {rank, n});
             } catch (const std::bad_alloc&) {

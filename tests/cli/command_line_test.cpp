@@ -79,7 +79,8 @@ TEST(CommandLine, OnlyTheFirstByteOfTheModeCounts) {
 TEST(CommandLine, ListFileFromAPipeIsReadToItsEnd) {
     ScratchDirectory dir;
     std::string words;
-    for (int i = 0; i < 20000; ++i) words += std::to_string(i * 7919 % 20000) + "\n";
+    for (int i = 0; i < 20000; ++i)
+        words += std::to_string(i * 7919 % 20000) + "\n";
     write_file(dir / "words", words);
     auto result = run_cli({"d", "/dev/stdin", dir / "sorted", dir / "code"}, dir / "words");
     ASSERT_EQ(result.status, 0) << result.err;
@@ -92,7 +93,8 @@ TEST(CommandLine, ListFileFromAPipeIsReadToItsEnd) {
 TEST(CommandLine, FullDeviceAsAnOutputIsStatusSix) {
     ScratchDirectory dir;
     std::string words;
-    for (int i = 0; i < 5000; ++i) words += std::to_string(i * 7919 % 5000) + "\n";
+    for (int i = 0; i < 5000; ++i)
+        words += std::to_string(i * 7919 % 5000) + "\n";
     write_file(dir / "words", words);
     ASSERT_EQ(run_cli({"d", dir / "words", dir / "sorted", dir / "code"}).status, 0);
     struct Case {

@@ -18,12 +18,13 @@ namespace fs = std::filesystem;
 
 std::string some_words(int n) {
     std::string words;
-    for (int i = 0; i < n; ++i) words += "w" + std::to_string(i * 7919 % n) + "\n";
+    for (int i = 0; i < n; ++i)
+        words += "w" + std::to_string(i * 7919 % n) + "\n";
     return words;
 }
 
 class Faults : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         write_file(dir / "words", some_words(3000));
         ASSERT_EQ(run_cli({"d", dir / "words", dir / "sorted", dir / "code"}).status, 0);
@@ -48,19 +49,26 @@ TEST_F(Faults, OutputThatIsAnInputIsRefusedChangingNothing) {
         std::string message;
     };
     const Case cases[] = {
-        {{"d", dir / "words", dir / "words", dir / "new-code"}, 3,
+        {{"d", dir / "words", dir / "words", dir / "new-code"},
+         3,
          dir / "words" + ": is the same file as " + dir / "words"},
-        {{"d", dir / "words", dir / "words-link", dir / "new-code"}, 3,
+        {{"d", dir / "words", dir / "words-link", dir / "new-code"},
+         3,
          dir / "words-link" + ": is the same file as " + dir / "words"},
-        {{"d", dir / "words", dir / "new-sorted", dir / "words"}, 4,
+        {{"d", dir / "words", dir / "new-sorted", dir / "words"},
+         4,
          dir / "words" + ": is the same file as " + dir / "words"},
-        {{"d", dir / "words", dir / "sorted", dir / "sorted"}, 4,
+        {{"d", dir / "words", dir / "sorted", dir / "sorted"},
+         4,
          dir / "sorted" + ": is the same file as " + dir / "sorted"},
-        {{"x", dir / "sorted", dir / "code", dir / "code"}, 3,
+        {{"x", dir / "sorted", dir / "code", dir / "code"},
+         3,
          dir / "code" + ": is the same file as " + dir / "code"},
-        {{"x", dir / "sorted", dir / "sorted", dir / "code"}, 3,
+        {{"x", dir / "sorted", dir / "sorted", dir / "code"},
+         3,
          dir / "sorted" + ": is the same file as " + dir / "sorted"},
-        {{"d", dir / "words", dir / "both", dir / "both"}, 4,
+        {{"d", dir / "words", dir / "both", dir / "both"},
+         4,
          dir / "both" + ": is the same file as " + dir / "both"},
     };
     for (const Case& c : cases) {
@@ -129,9 +137,7 @@ TEST_F(Faults, UnreadableInputIsStatusSevenNotTheEndOfTheFile) {
 }
 
 TEST_F(Faults, ListOfTwoGibibytesIsStatusEight) {
-    {
-        std::ofstream(dir / "huge") << "";
-    }
+    { std::ofstream(dir / "huge") << ""; }
     fs::resize_file(dir / "huge", std::uintmax_t{1} << 31);  // sparse: nothing is written
     auto result = run_cli({"d", dir / "huge", dir / "new-sorted", dir / "new-code"});
     EXPECT_EQ(result.status, 8);
@@ -144,8 +150,7 @@ TEST_F(Faults, CodeThatDoesNotFitIsStatusFiveAndLeavesNoOutput) {
     write_file(dir / "zeros", std::string(16, '\0'));
     auto result = run_cli({"x", dir / "sorted", dir / "restored", dir / "zeros"});
     EXPECT_EQ(result.status, 5);
-    EXPECT_EQ(result.err,
-              "wordperm: " + dir / "zeros" + ": does not fit " + dir / "sorted" + "\n");
+    EXPECT_EQ(result.err, "wordperm: " + dir / "zeros" + ": does not fit " + dir / "sorted" + "\n");
     EXPECT_FALSE(fs::exists(dir / "restored"));
     auto to_null = run_cli({"x", dir / "sorted", "/dev/null", dir / "zeros"});
     EXPECT_EQ(to_null.status, 5);

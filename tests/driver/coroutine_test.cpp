@@ -16,7 +16,9 @@ struct Counters {
     double average = 0;
 };
 
-std::uint64_t mix(std::uint64_t h, std::uint64_t v) { return (h ^ v) * 0x9E3779B97F4A7C15u; }
+std::uint64_t mix(std::uint64_t h, std::uint64_t v) {
+    return (h ^ v) * 0x9E3779B97F4A7C15u;
+}
 
 void body_with_locals(void* argument) {
     auto& counters = *static_cast<Counters*>(argument);
@@ -43,10 +45,12 @@ TEST(Coroutine, LocalsSurviveManySuspensions) {
     Coroutine coroutine;
     Counters counters{&coroutine, 100000};
     int yields = 0;
-    while (coro_call(coroutine, body_with_locals, &counters) == YIELD_OUTPUT_FULL) ++yields;
+    while (coro_call(coroutine, body_with_locals, &counters) == YIELD_OUTPUT_FULL)
+        ++yields;
     EXPECT_EQ(yields, 100000);
     std::uint64_t expected = 0x0123456789ABCDEFu;
-    for (int i = 0; i < 100000; ++i) expected = mix(expected, static_cast<std::uint64_t>(i));
+    for (int i = 0; i < 100000; ++i)
+        expected = mix(expected, static_cast<std::uint64_t>(i));
     EXPECT_EQ(counters.checksum, expected);
     EXPECT_DOUBLE_EQ(counters.average, 0.5);
 }
@@ -58,7 +62,8 @@ struct Recorder {
 
 void body_yielding_each_code(void* argument) {
     auto& recorder = *static_cast<Recorder*>(argument);
-    for (std::uint32_t code : recorder.codes) coro_yield(*recorder.coroutine, code);
+    for (std::uint32_t code : recorder.codes)
+        coro_yield(*recorder.coroutine, code);
 }
 
 TEST(Coroutine, CallReturnsEachYieldCodeThenDone) {
@@ -80,7 +85,8 @@ TEST(Coroutine, CallAfterDoneStartsTheBodyAfresh) {
     for (int run = 0; run < 2; ++run) {
         counters.checksum = 0;
         int yields = 0;
-        while (coro_call(coroutine, body_with_locals, &counters) != YIELD_DONE) ++yields;
+        while (coro_call(coroutine, body_with_locals, &counters) != YIELD_DONE)
+            ++yields;
         EXPECT_EQ(yields, 3);
         EXPECT_NE(counters.checksum, 0u);
     }

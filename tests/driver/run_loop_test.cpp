@@ -48,7 +48,7 @@ void failing_body(CoderContext& ctx) {
 }
 
 class RunLoop : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { script = Script{}; }
     std::unique_ptr<CoderContext> ctx = std::make_unique<CoderContext>();
 };
@@ -59,8 +59,7 @@ TEST_F(RunLoop, FiveByteCodeFileAndTenByteOutput) {
     set_script(8, 10, &code);
     ASSERT_TRUE(run_loop(*ctx, scripted_body, &code, out));
     EXPECT_EQ(code.read_calls, 2u);  // the 5 bytes, then the end: no third read
-    EXPECT_EQ(script.bytes_read,
-              (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(script.bytes_read, (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(out.write_sizes, std::vector<std::size_t>{10});
 }
 

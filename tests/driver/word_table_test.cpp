@@ -49,7 +49,8 @@ TEST(WordTable, LinesAndStartsOfEachExample) {
 
 TEST(WordTable, UnsizedInputReadInSmallBlocksGivesTheSameTable) {
     std::string contents;
-    for (int i = 0; i < 5000; ++i) contents += "word" + std::to_string(i * 7919 % 1000) + "\n";
+    for (int i = 0; i < 5000; ++i)
+        contents += "word" + std::to_string(i * 7919 % 1000) + "\n";
     contents += "bare";
     WordTable whole = make_word_table(contents);
     for (std::size_t block : {std::size_t{1}, std::size_t{3}, std::size_t{65536}}) {
@@ -75,7 +76,7 @@ TEST(WordTable, ReadErrorIsNotTakenForTheEnd) {
 
 // Claims a size of 2^31 bytes without holding them, so nothing large is ever allocated.
 class HugeFile final : public ByteReader {
-public:
+  public:
     HugeFile() : ByteReader("huge") {}
     std::ptrdiff_t read(std::uint8_t*, std::size_t) override { return -1; }
     std::optional<std::uint64_t> known_size() const override { return kListLimitBytes; }

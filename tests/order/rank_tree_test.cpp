@@ -103,7 +103,7 @@ TEST(RankTreeWorked, ThreeLinesIgnoreTheSpareLeafInTheRootCount) {
 
 // The slow model and the trees under test, stepped through one removal order together.
 class RemovalRun {
-public:
+  public:
     RemovalRun(std::uint32_t n, bool exhaustive) : n_(n), exhaustive_(exhaustive) {
         present_.resize(n);
         std::iota(present_.begin(), present_.end(), 0u);
@@ -117,7 +117,8 @@ public:
     // D, S and the reach of every walk follow from N alone.
     void check_shape() const {
         std::int32_t depth = 0;
-        while ((std::uint64_t{2} << depth) <= std::uint64_t{n_} + 1) ++depth;
+        while ((std::uint64_t{2} << depth) <= std::uint64_t{n_} + 1)
+            ++depth;
         ASSERT_EQ(separate_.tree_depth, depth);
         ASSERT_EQ(separate_.tree_nodes.size(), separate_.tree_node_count);
         const std::uint64_t leaf_base = std::uint64_t{2} << depth;
@@ -165,7 +166,7 @@ public:
         ASSERT_EQ(by_select_.tree_nodes, separate_.tree_nodes) << "fused select-remove differs";
     }
 
-private:
+  private:
     void check_all_queries() const {
         for (std::size_t d = 0; d < present_.size(); ++d) {
             const auto rank = static_cast<std::uint32_t>(d);
@@ -180,12 +181,10 @@ private:
             const auto level = static_cast<std::int32_t>(std::bit_width(i)) - 1;
             const std::size_t span = std::size_t{1} << (depth_ - level);
             const std::size_t first = (2 * i) * span - (std::size_t{2} << depth_);
-            const auto present = std::count(removed_.begin() + static_cast<std::ptrdiff_t>(first),
-                                            removed_.begin() +
-                                                static_cast<std::ptrdiff_t>(first + span),
-                                            false);
-            ASSERT_EQ(separate_.tree_nodes[i], static_cast<std::uint32_t>(present))
-                << "node " << i;
+            const auto present =
+                std::count(removed_.begin() + static_cast<std::ptrdiff_t>(first),
+                           removed_.begin() + static_cast<std::ptrdiff_t>(first + span), false);
+            ASSERT_EQ(separate_.tree_nodes[i], static_cast<std::uint32_t>(present)) << "node " << i;
         }
     }
 
@@ -245,7 +244,8 @@ TEST(RankTreeModel, RandomRemovalOrdersMatchVectorModelForLargerTrees) {
     std::vector<std::uint32_t> sizes{16383, 16384};
     std::mt19937 size_rng(77);
     std::uniform_int_distribution<std::uint32_t> pick_size(71, 25000);
-    for (int i = 0; i < 2; ++i) sizes.push_back(pick_size(size_rng));
+    for (int i = 0; i < 2; ++i)
+        sizes.push_back(pick_size(size_rng));
 
     std::uint32_t seed = 500;
     for (std::uint32_t n : sizes) {

@@ -137,8 +137,9 @@ TEST(WordSortAdversaryTest, DepthBoundKeepsItsOwnKillerWithinFiveNLog2N) {
 
 TEST(SortDepthLimitTest, IsTwiceFloorLog2PlusSixteen) {
     const std::vector<std::pair<std::uint32_t, std::uint32_t>> cases = {
-        {1, 16}, {2, 18}, {3, 18}, {4, 20}, {9, 22}, {20000, 44}, {1u << 20, 56},
-        {(1u << 20) - 1, 54}, {UINT32_MAX, 78},
+        {1, 16},          {2, 18},     {3, 18},        {4, 20},
+        {9, 22},          {20000, 44}, {1u << 20, 56}, {(1u << 20) - 1, 54},
+        {UINT32_MAX, 78},
     };
     for (const auto& [n, limit] : cases)
         EXPECT_EQ(sort_depth_limit(n), limit) << "n " << n;
@@ -152,23 +153,20 @@ Perm sort_with_limit(const WordTable& table, std::uint32_t depth_limit,
     const auto compare = [&table](std::uint32_t a, std::uint32_t b) {
         return line_compare(table, a, b);
     };
-    sort_procedure(std::span<std::uint32_t>(perm), compare, depth_limit,
-                   [&](std::span<std::uint32_t> range) {
-                       finished_sizes.push_back(range.size());
-                       std::stable_sort(range.begin(), range.end(),
-                                        [&](std::uint32_t a, std::uint32_t b) {
-                                            return compare(a, b) < 0;
-                                        });
-                   });
+    sort_procedure(
+        std::span<std::uint32_t>(perm), compare, depth_limit, [&](std::span<std::uint32_t> range) {
+            finished_sizes.push_back(range.size());
+            std::stable_sort(range.begin(), range.end(),
+                             [&](std::uint32_t a, std::uint32_t b) { return compare(a, b) < 0; });
+        });
     return perm;
 }
 
 Perm plain_perm(const WordTable& table) {
     Perm perm = identity(table.line_count);
-    plain_sort_procedure(std::span<std::uint32_t>(perm), [&table](std::uint32_t a,
-                                                                  std::uint32_t b) {
-        return line_compare(table, a, b);
-    });
+    plain_sort_procedure(
+        std::span<std::uint32_t>(perm),
+        [&table](std::uint32_t a, std::uint32_t b) { return line_compare(table, a, b); });
     return perm;
 }
 
@@ -207,8 +205,8 @@ TEST(SortDepthLimitTest, FallbackWithRepeatedLinesAndBareLastLineStillSorts) {
         shape.final_line_feed = seed % 3 != 0;
         const WordTable table = make_word_table(testing::random_word_file(seed, shape));
         std::vector<std::size_t> finished_sizes;
-        const Perm perm = sort_with_limit(table, static_cast<std::uint32_t>(seed % 4),
-                                          finished_sizes);
+        const Perm perm =
+            sort_with_limit(table, static_cast<std::uint32_t>(seed % 4), finished_sizes);
         Perm entries = perm;
         std::sort(entries.begin(), entries.end());
         ASSERT_EQ(entries, identity(table.line_count));
@@ -239,8 +237,8 @@ TEST(WordSortAdversaryTest, RandomInputsNeverReachDepthLimitAndKeepPlainPermutat
             SCOPED_TRACE(std::string(s.name) + ", seed " + std::to_string(seed));
             const WordTable table = make_word_table(testing::random_word_file(seed, s.shape));
             std::vector<std::size_t> finished_sizes;
-            const Perm bounded = sort_with_limit(table, sort_depth_limit(table.line_count),
-                                                 finished_sizes);
+            const Perm bounded =
+                sort_with_limit(table, sort_depth_limit(table.line_count), finished_sizes);
             EXPECT_TRUE(finished_sizes.empty()) << "depth limit reached";
             const Perm plain = plain_perm(table);
             EXPECT_EQ(bounded, plain);

@@ -27,8 +27,9 @@ void expect_same_as_line_compare(const std::string& file) {
 // Lines sharing long starts, so that 8-byte prefixes tie and the rest decides.
 std::string shared_start_file(std::uint64_t seed, std::uint32_t lines, bool final_line_feed) {
     std::mt19937_64 random(seed);
-    const std::string starts[] = {"internationa", "internationalization", "abcdefgh", "abcdefg",
-                                  "abcdefghi", "", "\t\t\t\t\t\t\t\t"};
+    const std::string starts[] = {
+        "internationa",    "internationalization", "abcdefgh", "abcdefg", "abcdefghi", "",
+        "\t\t\t\t\t\t\t\t"};
     std::string file;
     for (std::uint32_t i = 0; i < lines; ++i) {
         file += starts[random() % std::size(starts)];
@@ -64,14 +65,18 @@ TEST(WordSortReplay, SameOrderAsTheProcedureOnLineCompare) {
 TEST(WordSortReplay, LongSharedStartsAndBareLastLines) {
     for (std::uint64_t seed = 1; seed <= 300; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
-        expect_same_as_line_compare(shared_start_file(seed, static_cast<std::uint32_t>(1 + seed % 120), seed % 2 == 0));
+        expect_same_as_line_compare(
+            shared_start_file(seed, static_cast<std::uint32_t>(1 + seed % 120), seed % 2 == 0));
     }
 }
 
 TEST(WordSortReplay, LargeInputsWithAndWithoutRepeats) {
     for (std::uint32_t distinct : {0u, 50u, 20000u}) {
         SCOPED_TRACE(distinct);
-        WordFileShape shape{.lines = 70000, .alphabet = 26, .max_length = 10, .distinct = distinct,
+        WordFileShape shape{.lines = 70000,
+                            .alphabet = 26,
+                            .max_length = 10,
+                            .distinct = distinct,
                             .final_line_feed = distinct != 50};
         expect_same_as_line_compare(random_word_file(distinct + 7, shape));
     }

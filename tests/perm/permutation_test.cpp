@@ -147,9 +147,9 @@ void expect_round_trip(const std::string& words) {
 
 TEST(RoundTrip, RandomWordFilesOfEveryKind) {
     const WordFileShape shapes[] = {
-        {.lines = 50, .alphabet = 3, .max_length = 3},                      // many duplicates
+        {.lines = 50, .alphabet = 3, .max_length = 3},  // many duplicates
         {.lines = 200, .alphabet = 2, .max_length = 2, .final_line_feed = false},
-        {.lines = 300, .alphabet = 256, .max_length = 6},                   // every byte value
+        {.lines = 300, .alphabet = 256, .max_length = 6},  // every byte value
         {.lines = 300, .alphabet = 256, .max_length = 6, .final_line_feed = false},
         {.lines = 1000, .alphabet = 26, .max_length = 12, .distinct = 20},
         {.lines = 5000, .alphabet = 26, .max_length = 10},
@@ -223,14 +223,17 @@ TEST(RoundTrip, SortedListIsInPlainByteOrder) {
         std::vector<std::string> lines;
         std::size_t start = 0;
         for (std::size_t i = 0; i < words.size(); ++i)
-            if (words[i] == '\n') lines.push_back(words.substr(start, i + 1 - start)), start = i + 1;
+            if (words[i] == '\n')
+                lines.push_back(words.substr(start, i + 1 - start)), start = i + 1;
         std::sort(lines.begin(), lines.end(), [](const std::string& a, const std::string& b) {
             return std::lexicographical_compare(
-                a.begin(), a.end(), b.begin(), b.end(),
-                [](char x, char y) { return static_cast<unsigned char>(x) < static_cast<unsigned char>(y); });
+                a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+                    return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+                });
         });
         std::string expected;
-        for (const std::string& line : lines) expected += line;
+        for (const std::string& line : lines)
+            expected += line;
         EXPECT_EQ(encode(words).sorted, expected);
     }
 }
@@ -261,7 +264,8 @@ TEST(CorruptCode, EndsWithSuccessOrMisfit) {
         changed[random() % changed.size()] ^= static_cast<char>(1 + random() % 255);
         check(encoded.sorted, changed);
         check(encoded.sorted, encoded.code.substr(0, random() % encoded.code.size()));
-        check(encoded.sorted, encoded.code + std::string(1 + random() % 9, static_cast<char>(random())));
+        check(encoded.sorted,
+              encoded.code + std::string(1 + random() % 9, static_cast<char>(random())));
     }
     check(other_sorted, encoded.code);
     check(smaller_sorted, encoded.code);

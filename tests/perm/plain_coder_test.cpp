@@ -61,10 +61,12 @@ testing::Encoded plain_encode(const std::string& words) {
         perm.push_back(n - 1);
     }
     std::vector<std::uint32_t> inverse(n);
-    for (std::uint32_t j = 0; j < n; ++j) inverse[perm[j]] = j;
+    for (std::uint32_t j = 0; j < n; ++j)
+        inverse[perm[j]] = j;
 
     testing::Encoded out;
-    for (std::uint32_t j = 0; j < n; ++j) put_line(out.sorted, table, perm[j], j + 1 == n);
+    for (std::uint32_t j = 0; j < n; ++j)
+        put_line(out.sorted, table, perm[j], j + 1 == n);
     RankTree tree;
     tree_build(tree, n);
     PlainStream code(std::size_t{n} * 5 + 64);
@@ -117,7 +119,8 @@ TEST(PlainTwin, EncoderAndDecoderGiveThePlainBytes) {
             const auto product = encode(words);
             ASSERT_EQ(product.sorted, plain.sorted);
             ASSERT_EQ(product.code, plain.code);
-            ASSERT_EQ(decode(plain.sorted, plain.code).restored, plain_decode(plain.sorted, plain.code));
+            ASSERT_EQ(decode(plain.sorted, plain.code).restored,
+                      plain_decode(plain.sorted, plain.code));
         }
     }
 }

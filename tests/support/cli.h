@@ -49,7 +49,8 @@ inline CliResult run_cli(const std::vector<std::string>& args, const std::string
         std::string binary = WORDPERM_BINARY;
         argv.push_back(binary.data());
         std::vector<std::string> copies = args;
-        for (std::string& a : copies) argv.push_back(a.data());
+        for (std::string& a : copies)
+            argv.push_back(a.data());
         argv.push_back(nullptr);
         if (address_space_bytes) {
             std::string limit = "--as=" + std::to_string(address_space_bytes);
@@ -78,7 +79,7 @@ inline CliResult run_cli(const std::vector<std::string>& args, const std::string
 
 // A fresh directory per test, removed afterwards.
 class ScratchDirectory {
-public:
+  public:
     ScratchDirectory() {
         std::string pattern = std::filesystem::temp_directory_path() / "wordperm-test-XXXXXX";
         path_ = ::mkdtemp(pattern.data());
@@ -86,7 +87,7 @@ public:
     ~ScratchDirectory() { std::filesystem::remove_all(path_); }
     std::string operator/(const std::string& name) const { return (path_ / name).string(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

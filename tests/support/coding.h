@@ -55,8 +55,8 @@ inline Decoded decode(std::string_view sorted, std::string_view code,
     EXPECT_TRUE(prepare_context(*ctx, list, Mode::decode, failure));
     MemoryReader code_file(code, in_block_bytes);
     MemoryWriter restored;
-    bool ran = run_loop(*ctx, permutation_decoder, &code_file, restored, in_block_bytes,
-                        out_block_bytes);
+    bool ran =
+        run_loop(*ctx, permutation_decoder, &code_file, restored, in_block_bytes, out_block_bytes);
     return {ran ? ExitStatus::success : ctx->failure.status, restored.contents,
             code_file.read_calls};
 }

@@ -13,7 +13,7 @@
 namespace wordperm::testing {
 
 class MemoryReader final : public ByteReader {
-public:
+  public:
     explicit MemoryReader(std::string_view contents, std::size_t block_bytes = SIZE_MAX,
                           bool sized = true)
         : ByteReader("input"), contents_(contents), block_bytes_(block_bytes), sized_(sized) {}
@@ -35,7 +35,7 @@ public:
     std::size_t read_calls = 0;
     std::optional<std::size_t> fail_at_offset;  // reads from this offset on fail
 
-private:
+  private:
     std::string contents_;
     std::size_t block_bytes_;
     bool sized_;
@@ -43,7 +43,7 @@ private:
 };
 
 class MemoryWriter final : public ByteWriter {
-public:
+  public:
     MemoryWriter() : ByteWriter("output") {}
     bool write(const std::uint8_t* bytes, std::size_t size) override {
         write_sizes.push_back(size);
