@@ -57,7 +57,6 @@ class InputFile final : public ByteReader {
     std::ptrdiff_t read(std::uint8_t* buffer, std::size_t size) override;
     std::optional<std::uint64_t> known_size() const override;
     std::string error() const override;
-    int descriptor() const { return descriptor_; }
 
   private:
     int descriptor_;
@@ -76,7 +75,6 @@ class OutputFile final : public ByteWriter {
     // Closes the descriptor; false when the close reports an error (e.g. a deferred write error).
     bool close();
     std::string error() const override;
-    int descriptor() const { return descriptor_; }
 
   private:
     int descriptor_;
