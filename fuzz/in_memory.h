@@ -82,8 +82,8 @@ inline Outcome encode(std::string_view words, const Blocks& blocks = {}) {
     testing::MemoryWriter code;
     BlockWriter sorted_list(sorted_sink);
     ctx.sorted_list_file = &sorted_list;
-    if (!run_loop(ctx, permutation_encoder, nullptr, code, kBufferBytes, blocks.out_bytes))
-        outcome.status = ctx.failure.status;
+    if (!run_coder(ctx, permutation_encoder, nullptr, code, kBufferBytes, blocks.out_bytes))
+        outcome.status = ctx.run.failure.status;
     outcome.output = std::move(code.contents);
     outcome.sorted = std::move(sorted_sink.contents);
     return outcome;
@@ -101,9 +101,9 @@ inline Outcome decode(std::string_view sorted, std::string_view code, const Bloc
     }
     testing::MemoryReader code_file(code, blocks.in_bytes);
     testing::MemoryWriter restored;
-    if (!run_loop(ctx, permutation_decoder, &code_file, restored, blocks.in_bytes,
-                  blocks.out_bytes))
-        outcome.status = ctx.failure.status;
+    if (!run_coder(ctx, permutation_decoder, &code_file, restored, blocks.in_bytes,
+                   blocks.out_bytes))
+        outcome.status = ctx.run.failure.status;
     outcome.output = std::move(restored.contents);
     return outcome;
 }

@@ -22,12 +22,12 @@ static ExitStatus run(Mode mode, char** argv, RunFiles& files, Failure& failure)
     if (mode == Mode::encode) {
         BlockWriter sorted_list(*files.out);
         ctx->sorted_list_file = &sorted_list;
-        ran = run_loop(*ctx, permutation_encoder, nullptr, *files.code_out);
+        ran = run_coder(*ctx, permutation_encoder, nullptr, *files.code_out);
     } else {
-        ran = run_loop(*ctx, permutation_decoder, files.code_in.get(), *files.out);
+        ran = run_coder(*ctx, permutation_decoder, files.code_in.get(), *files.out);
     }
     if (!ran) {
-        failure = ctx->failure;
+        failure = ctx->run.failure;
         if (failure.status == ExitStatus::code_misfit)
             failure = {failure.status, argv[4], std::string("does not fit ") + argv[2]};
         if (failure.status == ExitStatus::out_of_memory)

@@ -45,7 +45,7 @@ void point_output_at(Stream& stream, std::vector<std::uint8_t>& buffer) {
 }
 
 void point_input_at(Stream& stream, const std::vector<std::uint8_t>& code) {
-    stream.in_begin = stream.in_ptr = code.data();
+    stream.in_ptr = code.data();
     stream.in_end = code.data() + code.size();
     stream.eof = 1;
 }

@@ -8,8 +8,9 @@
 //
 // The switch saves the callee-saved registers and the stack pointer by hand on x86-64 (ucontext
 // elsewhere) and tells AddressSanitizer about each switch, so that the body's stack stays
-// checked. A body ends by returning (or by yielding YIELD_DONE); either way coro_call returns
-// YIELD_DONE, and a later coro_call starts the body afresh.
+// checked. A body ends by returning: coro_call then returns YIELD_DONE, and a later coro_call
+// starts the body afresh. It never yields YIELD_DONE itself: a yield value of 0 means that no
+// body is suspended, so the next coro_call would start the body again from its beginning.
 #pragma once
 
 #include <cstddef>

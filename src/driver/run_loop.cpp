@@ -8,8 +8,9 @@ namespace wordperm {
 namespace {
 
 struct BodyStart {
-    CoderBody body;
-    CoderContext* ctx;
+    CoroutineEntry body;
+    void* argument;
+    RunState* run;
 };
 
 // An exception must not unwind past the body's first frame (there is no caller frame to
@@ -17,63 +18,63 @@ struct BodyStart {
 void enter_body(void* argument) {
     auto* start = static_cast<BodyStart*>(argument);
     try {
-        start->body(*start->ctx);
+        start->body(start->argument);
     } catch (const std::bad_alloc&) {
-        start->ctx->failure.status = ExitStatus::out_of_memory;
+        start->run->failure.status = ExitStatus::out_of_memory;
     }
 }
 
 // Reads the next block; at the end of the input points the stream at eof_padding instead.
-bool refill_input(CoderContext& ctx, ByteReader& input, std::size_t block_bytes) {
-    Stream& stream = ctx.stream;
-    std::ptrdiff_t got = input.read(ctx.in_buffer, block_bytes);
+bool refill_input(RunState& run, ByteReader& input, std::size_t block_bytes) {
+    Stream& stream = run.stream;
+    std::ptrdiff_t got = input.read(run.in_buffer, block_bytes);
     if (got < 0) {
-        ctx.failure = {ExitStatus::read_failed, input.name(), input.error()};
+        run.failure = {ExitStatus::read_failed, input.name(), input.error()};
         return false;
     }
     if (got == 0) {
         stream.eof = 1;
-        stream.in_ptr = stream.in_begin = eof_padding;
+        stream.in_ptr = eof_padding;
         stream.in_end = eof_padding + sizeof eof_padding;
     } else {
-        stream.in_ptr = stream.in_begin = ctx.in_buffer;
-        stream.in_end = ctx.in_buffer + got;
+        stream.in_ptr = run.in_buffer;
+        stream.in_end = run.in_buffer + got;
     }
     return true;
 }
 
-bool drain_output(CoderContext& ctx, ByteWriter& output) {
-    Stream& stream = ctx.stream;
+bool drain_output(RunState& run, ByteWriter& output) {
+    Stream& stream = run.stream;
     std::size_t size = static_cast<std::size_t>(stream.out_ptr - stream.out_begin);
     stream.out_ptr = stream.out_begin;
     if (size == 0 || output.write(stream.out_begin, size)) return true;
-    ctx.failure = {ExitStatus::write_failed, output.name(), output.error()};
+    run.failure = {ExitStatus::write_failed, output.name(), output.error()};
     return false;
 }
 
 }  // namespace
 
-bool run_loop(CoderContext& ctx, CoderBody body, ByteReader* input, ByteWriter& output,
-              std::size_t in_block_bytes, std::size_t out_block_bytes) {
+bool run_loop(RunState& run, CoroutineEntry body, void* argument, ByteReader* input,
+              ByteWriter& output, std::size_t in_block_bytes, std::size_t out_block_bytes) {
     assert(in_block_bytes >= 1 && in_block_bytes <= kBufferBytes);
     assert(out_block_bytes >= 1 && out_block_bytes <= kBufferBytes);
-    Stream& stream = ctx.stream;
-    stream.out_ptr = stream.out_begin = ctx.out_buffer;
-    stream.out_end = ctx.out_buffer + out_block_bytes;
-    BodyStart start{body, &ctx};
+    Stream& stream = run.stream;
+    stream.out_ptr = stream.out_begin = run.out_buffer;
+    stream.out_end = run.out_buffer + out_block_bytes;
+    BodyStart start{body, argument, &run};
     for (;;) {
         switch (coro_call(stream.coroutine, enter_body, &start)) {
             case YIELD_NEED_INPUT:
                 assert(input != nullptr);
-                if (!refill_input(ctx, *input, in_block_bytes)) return false;
+                if (!refill_input(run, *input, in_block_bytes)) return false;
                 break;
             case YIELD_OUTPUT_FULL:
-                if (!drain_output(ctx, output)) return false;
+                if (!drain_output(run, output)) return false;
                 break;
             default:
                 assert(stream.coroutine.yield_value == YIELD_DONE);
-                if (ctx.failure.status != ExitStatus::success) return false;
-                return drain_output(ctx, output);
+                if (run.failure.status != ExitStatus::success) return false;
+                return drain_output(run, output);
         }
     }
 }

@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <optional>
 
 namespace wordperm {
@@ -121,21 +120,6 @@ bool open_run_files(RunFiles& files, Mode mode, const char* list, const char* ou
     identity_of(descriptor, is_directory);
     if (is_directory) {
         failure = {ExitStatus::code_unopened, code, std::strerror(EISDIR)};
-        return false;
-    }
-    return true;
-}
-
-bool prepare_context(CoderContext& ctx, ByteReader& list, Mode mode, Failure& failure) {
-    if (!load_word_table(ctx.table, list, failure)) return false;
-    try {
-        const std::uint32_t n = ctx.table.line_count;
-        const std::size_t entries = (mode == Mode::encode ? 2 : 1) * std::size_t{n};
-        ctx.permutation_storage = make_large_array<std::uint32_t>(entries);
-        ctx.perm = ctx.permutation_storage.get();
-        if (mode == Mode::encode) ctx.inverse = ctx.perm + n;
-    } catch (const std::bad_alloc&) {
-        failure = {ExitStatus::out_of_memory, list.name(), "out of memory"};
         return false;
     }
     return true;

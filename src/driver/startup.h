@@ -13,9 +13,8 @@
 
 #include <memory>
 
-#include "driver/byte_io.h"
-#include "driver/coder_context.h"
 #include "driver/exit_status.h"
+#include "io/byte_io.h"
 
 namespace wordperm {
 
@@ -39,9 +38,6 @@ struct RunFiles {
 
 bool open_run_files(RunFiles& files, Mode mode, const char* list, const char* out, const char* code,
                     Failure& failure);
-
-// Loads the word table from `list` and allocates the permutation arrays of the mode.
-bool prepare_context(CoderContext& ctx, ByteReader& list, Mode mode, Failure& failure);
 
 // Closes the outputs and checks the closes (a deferred write error shows up here).
 bool close_outputs(RunFiles& files, Failure& failure);

@@ -14,15 +14,14 @@
 namespace wordperm {
 
 struct Stream {
-    const std::uint8_t* in_ptr = nullptr;    // next unread input byte
-    const std::uint8_t* in_begin = nullptr;  // first byte of the current input block
-    const std::uint8_t* in_end = nullptr;    // one past the last byte of the current input block
-    std::uint8_t* out_ptr = nullptr;         // next free byte of the output buffer
-    std::uint8_t* out_begin = nullptr;       // first byte of the output buffer
-    std::uint8_t* out_end = nullptr;         // one past its last byte; out_ptr < out_end in a body
-    std::uint32_t eof = 0;             // 1 once the input is exhausted and eof_padding supplied
-    std::uint32_t past_end_reads = 0;  // 0xFF bytes made up after eof_padding was used up
-    Coroutine coroutine;               // the body that reads and writes through this stream
+    const std::uint8_t* in_ptr = nullptr;  // next unread input byte
+    const std::uint8_t* in_end = nullptr;  // one past the last byte of the current input block
+    std::uint8_t* out_ptr = nullptr;       // next free byte of the output buffer
+    std::uint8_t* out_begin = nullptr;     // first byte of the output buffer
+    std::uint8_t* out_end = nullptr;       // one past its last byte; out_ptr < out_end in a body
+    std::uint32_t eof = 0;                 // 1 once the input is exhausted and eof_padding supplied
+    std::uint32_t past_end_reads = 0;      // 0xFF bytes made up after eof_padding was used up
+    Coroutine coroutine;                   // the body that reads and writes through this stream
 };
 
 // Eight 0xFF bytes that the run loop supplies once the input file is exhausted.

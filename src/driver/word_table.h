@@ -10,9 +10,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "driver/byte_io.h"
+#include "base/large_array.h"
 #include "driver/exit_status.h"
-#include "driver/large_array.h"
+#include "io/byte_io.h"
 
 namespace wordperm {
 

@@ -23,7 +23,7 @@
 // most below 2^31), so the scratch is little more than N values.
 #include "order/rank_batch.h"
 
-#include "driver/large_array.h"
+#include "base/large_array.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,8 +1,8 @@
 // The tree of counts that turns a line's sorted position into its rank among the lines not yet
 // taken, turns such a rank back into a position, and marks positions as taken, one line at a
-// time. The coders convert all their lines at once with rank_batch.h, which is several times
-// faster once the tree outgrows the caches; this tree is the plain form of the same steps, and
-// the batch conversions are checked against it.
+// time. It is the reference, not what the programs run: the coders convert all their lines at
+// once with rank_batch.h, which is several times faster once the tree outgrows the caches, and
+// the tests check those batch conversions against this plain form of the same steps.
 //
 // The tree is a heap-indexed complete binary tree whose lowest stored level is D; the leaves
 // below it, numbers 0 to 2^(D+1) - 1, are not stored. Leaf x is the line at sorted position x;

@@ -24,7 +24,7 @@
 #include <span>
 #include <utility>
 
-#include "order/run_both.h"
+#include "base/run_both.h"
 
 namespace wordperm {
 

@@ -17,8 +17,8 @@
 #include <cstring>
 #include <memory>
 
-#include "driver/large_array.h"
-#include "order/run_both.h"
+#include "base/large_array.h"
+#include "base/run_both.h"
 #include "order/sort_procedure.h"
 
 namespace wordperm {
@@ -102,14 +102,6 @@ int line_compare(const WordTable& table, std::uint32_t a, std::uint32_t b) {
         if (e != l) return a_is_later ? l - e : e - l;
         if (e == '\n') return 0;
     }
-}
-
-void word_sort_by_line_compare(const WordTable& table, std::span<std::uint32_t> perm) {
-    assert(perm.size() == table.line_count);
-    for (std::uint32_t i = 0; i < perm.size(); ++i)
-        perm[i] = i;
-    depth_bounded_sort(
-        perm, [&table](std::uint32_t a, std::uint32_t b) { return line_compare(table, a, b); });
 }
 
 void word_sort(const WordTable& table, std::span<std::uint32_t> perm) {

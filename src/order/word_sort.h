@@ -27,8 +27,8 @@ int line_compare(const WordTable& table, std::uint32_t a, std::uint32_t b);
 // merge sort. Allocates about 12 bytes a line while it runs (std::bad_alloc when it cannot).
 void word_sort(const WordTable& table, std::span<std::uint32_t> perm);
 
-// The same result the slow way, by running the procedure on line_compare itself: the reference
-// that word_sort is checked against.
+// The reference, not used by the programs: the same result the slow way, by running the
+// procedure on line_compare itself. The tests check word_sort against it.
 void word_sort_by_line_compare(const WordTable& table, std::span<std::uint32_t> perm);
 
 }  // namespace wordperm

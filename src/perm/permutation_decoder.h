@@ -12,7 +12,7 @@
 // told apart and decodes to some order of the lines.
 #pragma once
 
-#include "driver/coder_context.h"
+#include "perm/coder_context.h"
 
 namespace wordperm {
 

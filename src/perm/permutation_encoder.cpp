@@ -7,8 +7,8 @@
 #include <new>
 #include <span>
 
+#include "base/run_both.h"
 #include "order/rank_batch.h"
-#include "order/run_both.h"
 #include "order/word_sort.h"
 #include "perm/line_output.h"
 
@@ -69,14 +69,14 @@ void permutation_encoder(CoderContext& ctx) {
             }
             ranks_found = true;
             for (std::uint32_t i = 0; i + 1 < n; ++i)
-                encode_uniform(ctx.encoder, ctx.stream, rank[i], n - i);
-            encoder_flush(ctx.encoder, ctx.stream);
+                encode_uniform(ctx.encoder, ctx.run.stream, rank[i], n - i);
+            encoder_flush(ctx.encoder, ctx.run.stream);
         });
     if (!list_written) {
-        ctx.failure = {ExitStatus::write_failed, sorted_list.sink().name(),
-                       sorted_list.sink().error()};
+        ctx.run.failure = {ExitStatus::write_failed, sorted_list.sink().name(),
+                           sorted_list.sink().error()};
     } else if (!ranks_found) {
-        ctx.failure.status = ExitStatus::out_of_memory;
+        ctx.run.failure.status = ExitStatus::out_of_memory;
     }
 }
 

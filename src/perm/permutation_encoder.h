@@ -9,7 +9,7 @@
 // that ends with a line feed gives each line byte for byte as it was.
 #pragma once
 
-#include "driver/coder_context.h"
+#include "perm/coder_context.h"
 
 namespace wordperm {
 

@@ -40,6 +40,11 @@ inline std::uint64_t muldiv64(std::uint64_t a, std::uint64_t b, std::uint64_t c)
 #endif
 }
 
+// The range coders' interval: `range` is its size minus one, so the initial size 2^64 is held as
+// kAllOnes, and renormalisation keeps the size at least kRangeFloor between symbols.
+inline constexpr std::uint64_t kAllOnes = ~std::uint64_t{0};
+inline constexpr std::uint64_t kRangeFloor = std::uint64_t{1} << 56;
+
 // floor(k * (range + 1) / t) mod 2^64 for 0 <= k <= t and t >= 1: where share k of an interval
 // of range + 1 values, cut into t equal shares, begins. An interval of 2^64 values is held as
 // range = 2^64 - 1, whose size has no 64-bit form; then k * 2^64 / t is split as
@@ -47,7 +52,7 @@ inline std::uint64_t muldiv64(std::uint64_t a, std::uint64_t b, std::uint64_t c)
 // out as 0; differences of split points are still right modulo 2^64.
 inline std::uint64_t split_point(std::uint64_t range, std::uint64_t k, std::uint64_t t) {
     assert(t != 0 && k <= t);
-    if (range != ~std::uint64_t{0}) return muldiv64(k, range + 1, t);
+    if (range != kAllOnes) return muldiv64(k, range + 1, t);
     return muldiv64(k, std::uint64_t{0} - t, t) + k;
 }
 

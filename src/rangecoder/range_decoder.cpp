@@ -10,9 +10,6 @@
 namespace wordperm {
 namespace {
 
-constexpr std::uint64_t kRangeFloor = std::uint64_t{1} << 56;
-constexpr std::uint64_t kAllOnes = ~std::uint64_t{0};
-
 // floor(code * t / 2^64), the upper half of the product, from two 32 x 32-bit partial products.
 std::uint64_t high_product(std::uint64_t code, std::uint32_t t) {
     const std::uint64_t low_part = (code & 0xFFFFFFFF) * t;

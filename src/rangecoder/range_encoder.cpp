@@ -9,9 +9,6 @@
 namespace wordperm {
 namespace {
 
-constexpr std::uint64_t kRangeFloor = std::uint64_t{1} << 56;
-constexpr std::uint64_t kAllOnes = ~std::uint64_t{0};
-
 // Writes `cache` and the pending bytes with the carry, if any, added in; they can no longer
 // change once the byte that follows them is known not to take a carry further.
 void write_settled(RangeEncoder& encoder, Stream& stream) {

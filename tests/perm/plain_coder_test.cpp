@@ -27,7 +27,7 @@ struct PlainStream {
     explicit PlainStream(std::size_t capacity, std::string_view input = {}) : buffer(capacity) {
         stream.out_begin = stream.out_ptr = buffer.data();
         stream.out_end = buffer.data() + buffer.size();
-        stream.in_ptr = stream.in_begin = reinterpret_cast<const std::uint8_t*>(input.data());
+        stream.in_ptr = reinterpret_cast<const std::uint8_t*>(input.data());
         stream.in_end = stream.in_ptr + input.size();
         stream.eof = 1;
     }

@@ -11,7 +11,6 @@
 namespace wordperm {
 namespace {
 
-constexpr std::uint64_t kAllOnes = ~std::uint64_t{0};
 constexpr std::uint64_t kTwo32 = std::uint64_t{1} << 32;
 constexpr std::uint64_t kTwo63 = std::uint64_t{1} << 63;
 

@@ -13,6 +13,7 @@
 
 #include "driver/coroutine.h"
 #include "driver/stream.h"
+#include "rangecoder/muldiv.h"
 #include "rangecoder/range_decoder.h"
 #include "rangecoder/range_encoder.h"
 
@@ -20,7 +21,6 @@ namespace wordperm {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-constexpr std::uint64_t kAllOnes = ~std::uint64_t{0};
 constexpr std::uint32_t kLargestT = ~std::uint32_t{0};
 
 struct Symbol {
@@ -54,7 +54,7 @@ Bytes encode(const std::vector<Symbol>& symbols) {
 }
 
 void point_input_at(Stream& stream, const Bytes& code) {
-    stream.in_begin = stream.in_ptr = code.data();
+    stream.in_ptr = code.data();
     stream.in_end = code.data() + code.size();
     stream.eof = 1;
 }
@@ -513,11 +513,11 @@ std::vector<std::uint32_t> decode_in_coroutine(const Bytes& code,
         if (yielded != YIELD_NEED_INPUT || stream.eof) return {};
         if (next < code.size()) {
             const std::size_t size = std::min(block_bytes, code.size() - next);
-            stream.in_begin = stream.in_ptr = code.data() + next;
-            stream.in_end = stream.in_begin + size;
+            stream.in_ptr = code.data() + next;
+            stream.in_end = stream.in_ptr + size;
             next += size;
         } else {
-            stream.in_begin = stream.in_ptr = eof_padding;
+            stream.in_ptr = eof_padding;
             stream.in_end = eof_padding + sizeof eof_padding;
             stream.eof = 1;
         }

@@ -32,9 +32,9 @@ inline Encoded encode(std::string_view words, std::size_t out_block_bytes = kBuf
     BlockWriter sorted_list(sorted_sink);
     ctx->sorted_list_file = &sorted_list;
     ::testing::internal::CaptureStdout();
-    bool ran = run_loop(*ctx, permutation_encoder, nullptr, code, kBufferBytes, out_block_bytes);
+    bool ran = run_coder(*ctx, permutation_encoder, nullptr, code, kBufferBytes, out_block_bytes);
     std::string console = ::testing::internal::GetCapturedStdout();
-    EXPECT_TRUE(ran) << ctx->failure.reason;
+    EXPECT_TRUE(ran) << ctx->run.failure.reason;
     return {sorted_sink.contents, code.contents, console};
 }
 
@@ -56,8 +56,8 @@ inline Decoded decode(std::string_view sorted, std::string_view code,
     MemoryReader code_file(code, in_block_bytes);
     MemoryWriter restored;
     bool ran =
-        run_loop(*ctx, permutation_decoder, &code_file, restored, in_block_bytes, out_block_bytes);
-    return {ran ? ExitStatus::success : ctx->failure.status, restored.contents,
+        run_coder(*ctx, permutation_decoder, &code_file, restored, in_block_bytes, out_block_bytes);
+    return {ran ? ExitStatus::success : ctx->run.failure.status, restored.contents,
             code_file.read_calls};
 }
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/byte_io.h"
+#include "io/byte_io.h"
 
 namespace wordperm::testing {
 

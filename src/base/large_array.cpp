@@ -1,5 +1,5 @@
 // Huge-page backing for large arrays: a private anonymous mapping with MADV_HUGEPAGE.
-#include "driver/large_array.h"
+#include "base/large_array.h"
 
 #include <sys/mman.h>
 #include <unistd.h>

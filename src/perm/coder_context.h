@@ -1,4 +1,4 @@
-// The one record of a run: streams and coroutine, coder state, word table and permutation.
+// The one record of a run: the run loop's state, coder state, word table and permutation.
 //
 // The driver owns the only CoderContext of the process and fills it before the body starts;
 // the bodies work on it. Every piece inside is a record of its own that the functions of its
@@ -7,22 +7,20 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 
-#include "driver/byte_io.h"
+#include "base/large_array.h"
 #include "driver/exit_status.h"
-#include "driver/large_array.h"
-#include "driver/stream.h"
+#include "driver/run_loop.h"
+#include "driver/startup.h"
 #include "driver/word_table.h"
+#include "io/byte_io.h"
 #include "rangecoder/range_decoder.h"
 #include "rangecoder/range_encoder.h"
 
 namespace wordperm {
 
-inline constexpr std::size_t kBufferBytes = 65536;
-
 struct CoderContext {
-    Stream stream;         // the body's input and output buffers, and its coroutine
+    RunState run;          // the body's stream and buffers, and the run's first failure
     RangeEncoder encoder;  // encode mode's coder state
     RangeDecoder decoder;  // decode mode's coder state
     WordTable table;       // the list file: the word file (encode) or the sorted list (decode)
@@ -33,9 +31,16 @@ struct CoderContext {
     std::uint32_t* perm = nullptr;
     std::uint32_t* inverse = nullptr;
     BlockWriter* sorted_list_file = nullptr;  // encode mode: where the sorted list goes
-    Failure failure;  // set by whatever fails first; a failing body then returns
-    std::uint8_t in_buffer[kBufferBytes];   // the latest block read from the code file
-    std::uint8_t out_buffer[kBufferBytes];  // bytes of the body's output not yet written
 };
+
+using CoderBody = void (*)(CoderContext& ctx);
+
+// Loads the word table from `list` and allocates the permutation arrays of the mode.
+bool prepare_context(CoderContext& ctx, ByteReader& list, Mode mode, Failure& failure);
+
+// Runs `body` on ctx through the run loop (see run_loop for the rest).
+bool run_coder(CoderContext& ctx, CoderBody body, ByteReader* input, ByteWriter& output,
+               std::size_t in_block_bytes = kBufferBytes,
+               std::size_t out_block_bytes = kBufferBytes);
 
 }  // namespace wordperm

@@ -1,6 +1,6 @@
 // File descriptors behind ByteReader and ByteWriter: retries on EINTR and short transfers, and
 // errno's text kept for the message the program ends with.
-#include "driver/byte_io.h"
+#include "io/byte_io.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
