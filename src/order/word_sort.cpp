@@ -35,13 +35,9 @@ std::uint64_t key_of(const KeyedLine& keyed) {
     return std::uint64_t{keyed.key_high} << 32 | keyed.key_low;
 }
 
-std::uint32_t line_size(const WordTable& table, std::uint32_t line) {
-    return table.line_start[line + 1] - table.line_start[line];
-}
-
 KeyedLine keyed_line(const WordTable& table, std::uint32_t line) {
-    const std::uint8_t* bytes = table.data + table.line_start[line];
-    const std::uint32_t size = line_size(table, line);
+    const std::uint8_t* bytes = table.data + line_offset(table, line);
+    const auto size = static_cast<std::uint32_t>(line_size(table, line));
     std::uint64_t key = 0;
     if (size >= 8) {
         std::memcpy(&key, bytes, 8);
@@ -60,11 +56,12 @@ int compare_keyed(const WordTable& table, const KeyedLine& a, const KeyedLine& b
     const std::uint64_t key_a = key_of(a);
     const std::uint64_t key_b = key_of(b);
     if (key_a != key_b) return key_a < key_b ? -1 : 1;
-    const std::uint32_t size_a = line_size(table, a.line);
+    const auto size_a = static_cast<std::uint32_t>(line_size(table, a.line));
     if (size_a <= 8) return 0;
-    const std::uint32_t shorter = std::min(size_a, line_size(table, b.line));
-    return std::memcmp(table.data + table.line_start[a.line] + 8,
-                       table.data + table.line_start[b.line] + 8, shorter - 8);
+    const std::uint32_t shorter =
+        std::min(size_a, static_cast<std::uint32_t>(line_size(table, b.line)));
+    return std::memcmp(table.data + line_offset(table, a.line) + 8,
+                       table.data + line_offset(table, b.line) + 8, shorter - 8);
 }
 
 constexpr std::uint32_t kBareClass = UINT32_MAX;
@@ -93,8 +90,8 @@ int line_compare(const WordTable& table, std::uint32_t a, std::uint32_t b) {
     // Only the later line can be a last line without a line feed; the earlier one always meets
     // its line feed before the later line starts, so it needs no end test.
     const bool a_is_later = a > b;
-    const std::uint8_t* earlier = table.data + table.line_start[a_is_later ? b : a];
-    const std::uint8_t* later = table.data + table.line_start[a_is_later ? a : b];
+    const std::uint8_t* earlier = table.data + line_offset(table, a_is_later ? b : a);
+    const std::uint8_t* later = table.data + line_offset(table, a_is_later ? a : b);
     for (;; ++earlier, ++later) {
         if (later == table.end) return 0;
         const int e = *earlier;

@@ -27,15 +27,17 @@ bool write_lines_in_order(const WordTable& table, std::span<const std::uint32_t>
     const bool bare = last_line_is_bare(table);
     for (std::size_t i = 0; i < order.size(); ++i) {
         if (i + kOffsetsAhead < order.size())
-            __builtin_prefetch(&table.line_start[order[i + kOffsetsAhead]]);
+            __builtin_prefetch(table.line_start ? static_cast<const void*>(table.line_start +
+                                                                           order[i + kOffsetsAhead])
+                                                : table.line_start_wide + order[i + kOffsetsAhead]);
         if (i + kBytesAhead < order.size())
-            __builtin_prefetch(table.data + table.line_start[order[i + kBytesAhead]]);
+            __builtin_prefetch(table.data + line_offset(table, order[i + kBytesAhead]));
         const std::uint32_t line = order[i];
-        const std::size_t size = table.line_start[line + 1] - table.line_start[line];
+        const std::size_t size = line_size(table, line);
         const bool out_last = i + 1 == order.size();
         if (bare && line != n - 1 && out_last) {
-            if (!append(table.data + table.line_start[line], size - 1)) return false;
-        } else if (!append(table.data + table.line_start[line], size)) {
+            if (!append(table.data + line_offset(table, line), size - 1)) return false;
+        } else if (!append(table.data + line_offset(table, line), size)) {
             return false;
         }
         if (bare && line == n - 1 && !out_last && !append(kLineFeed, 1)) return false;

@@ -23,7 +23,7 @@ namespace {
 void keep_list_ending_bare(const WordTable& table, std::span<std::uint32_t> perm) {
     const std::uint32_t n = table.line_count;
     const std::uint32_t last = perm[n - 1];
-    if (last == n - 1 || table.line_start[last + 1] - table.line_start[last] != 1) return;
+    if (last == n - 1 || line_size(table, last) != 1) return;
     auto bare_line = std::find(perm.begin(), perm.end(), n - 1);
     std::rotate(bare_line, bare_line + 1, perm.end());
 }

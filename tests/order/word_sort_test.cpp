@@ -40,7 +40,7 @@ int sign(int value) {
 
 // The bytes of line k, its line feed included when it has one.
 std::string line_text(const WordTable& table, std::uint32_t k) {
-    const std::uint8_t* first = table.data + table.line_start[k];
+    const std::uint8_t* first = table.data + line_offset(table, k);
     const std::uint8_t* last = first;
     while (last != table.end && *last != '\n')
         ++last;
