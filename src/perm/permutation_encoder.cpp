@@ -37,7 +37,7 @@ void permutation_encoder(CoderContext& ctx) {
 
     std::printf("Sorting %i words...", static_cast<int>(n));
     std::fflush(stdout);
-    word_sort(table, {ctx.perm, n});
+    word_sort(table, {ctx.perm, 2 * std::size_t{n}});
     std::puts("\b\b Done");
     std::fflush(stdout);
 

@@ -27,11 +27,16 @@ Perm identity(std::uint32_t n) {
     return perm;
 }
 
+// word_sort with the workspace it takes beside the permutation.
+Perm word_sorted(const WordTable& table) {
+    Perm work(2 * std::size_t{table.line_count});
+    word_sort(table, work);
+    work.resize(table.line_count);
+    return work;
+}
+
 Perm sorted_perm(std::string_view contents) {
-    const WordTable table = make_word_table(contents);
-    Perm perm = identity(table.line_count);
-    word_sort(table, perm);
-    return perm;
+    return word_sorted(make_word_table(contents));
 }
 
 int sign(int value) {
@@ -296,8 +301,7 @@ TEST(WordSortTest, RandomInputsStayPermutationsInNonDecreasingClassOrder) {
             const std::vector<std::string> lines = random_lines(random, shapes[s]);
             const bool bare_last = shapes[s].allow_bare_last && random() % 2 == 0;
             const WordTable table = make_word_table(join_lines(lines, bare_last));
-            Perm perm = identity(table.line_count);
-            word_sort(table, perm);
+            const Perm perm = word_sorted(table);
             expect_permutation(perm);
             const ClassOrder order(table);
             for (std::size_t x = 0; x + 1 < perm.size(); ++x) {
@@ -323,8 +327,7 @@ TEST(WordSortTest, LinesWithLineFeedsAndNoLowBytesMatchPlainByteSort) {
             }
         }
         const WordTable table = make_word_table(join_lines(lines, false));
-        Perm perm = identity(table.line_count);
-        word_sort(table, perm);
+        const Perm perm = word_sorted(table);
 
         std::vector<std::string> by_sort;
         for (std::uint32_t index : perm)
@@ -350,8 +353,7 @@ TEST(WordSortTest, LargeInputKeepsPendingStackWithinBoundsAndSorts) {
         }
     }
     const WordTable table = make_word_table(join_lines(lines, false));
-    Perm perm = identity(table.line_count);
-    word_sort(table, perm);
+    const Perm perm = word_sorted(table);
     expect_permutation(perm);
     for (std::size_t x = 0; x + 1 < perm.size(); ++x) {
         ASSERT_LE(lines[perm[x]], lines[perm[x + 1]]) << "position " << x;
