@@ -23,7 +23,7 @@
 namespace wordperm {
 
 inline constexpr std::uint64_t kMaxLines = UINT32_MAX;
-inline constexpr std::size_t kTailBytes = 8;
+inline constexpr std::size_t kTailBytes = 16;
 
 struct WordTable {
     const std::uint8_t* data = nullptr;  // first byte of the list file's contents

@@ -6,6 +6,7 @@
 // setting is an atomic OR; reading happens only after both have finished.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cstddef>
@@ -32,6 +33,8 @@ class EqualMarks {
         }
     }
 
+    void clear() { std::fill(words_.begin(), words_.end(), 0); }
+
     // True when any of positions first to last - 1 is set.
     bool any_in(std::size_t first, std::size_t last) const {
         if (first >= last) return false;
@@ -43,6 +46,17 @@ class EqualMarks {
         const std::size_t end_bits = (last - 1) % 64 + 1;
         return (bits & (end_bits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << end_bits) - 1)) !=
                0;
+    }
+
+    // True when every one of positions first to last - 1 is set.
+    bool all_in(std::size_t first, std::size_t last) const {
+        for (; first < last && first % 64 != 0; ++first)
+            if (!test(first)) return false;
+        for (; first + 64 <= last; first += 64)
+            if (words_[first / 64] != ~std::uint64_t{0}) return false;
+        for (; first < last; ++first)
+            if (!test(first)) return false;
+        return true;
     }
 
     // True when any position is set.

@@ -312,13 +312,66 @@ void Sorter::step(Group group, std::vector<Group>& work, std::vector<Group>& nex
     settle_run(group.first, group.count, group.depth, next);
 }
 
+// Lines already in order need no sorting: one pass over neighbours in the file, which lie next
+// to each other in memory, tells whether they ascend or descend. It stops as soon as both fail,
+// which for most lists is within the first lines. When one holds, `sorted` gets that order and
+// `equal` its marks: those of the ascending order are set on the way, run by run of equal lines,
+// and cleared again if that order fails.
+bool take_order_as_it_is(const WordTable& table, std::span<std::uint64_t> sorted,
+                         EqualMarks& equal) {
+    const std::size_t n = sorted.size();
+    bool ascending = true;
+    bool descending = true;
+    std::size_t run_start = 0;  // the first line of the current run of equal lines
+    const std::uint8_t* line = table.data;
+    for (std::size_t k = 1; k < n && (ascending || descending); ++k) {
+        const std::uint8_t* next = table.data + line_offset(table, k);
+        bool same;
+        const std::uint64_t shared = common_bytes(line, next, UINT64_MAX, same);
+        if (!same) {
+            const bool rises = line[shared] < next[shared];
+            ascending = ascending && rises;
+            descending = descending && !rises;
+            equal.set_range(run_start + 1, k);
+            run_start = k;
+        }
+        line = next;
+    }
+    if (!ascending && !descending) {
+        equal.clear();
+        return false;
+    }
+    equal.set_range(run_start + 1, n);
+    if (!ascending) {
+        // Equal neighbours in the file are equal neighbours in the descending order too, at the
+        // mirrored positions.
+        equal.clear();
+        run_start = 0;
+        line = table.data;
+        for (std::size_t k = 1; k < n; ++k) {
+            const std::uint8_t* next = table.data + line_offset(table, k);
+            bool same;
+            common_bytes(line, next, UINT64_MAX, same);
+            if (!same) {
+                equal.set_range(n - k + 1, n - run_start);
+                run_start = k;
+            }
+            line = next;
+        }
+        equal.set_range(1, n - run_start);
+    }
+    for (std::size_t j = 0; j < n; ++j)
+        sorted[j] = ascending ? j : n - 1 - j;
+    return true;
+}
+
 }  // namespace
 
 void radix_sort_lines(const WordTable& table, std::span<std::uint64_t> sorted, EqualMarks& equal,
                       bool two_threads) {
     const std::size_t n = sorted.size();
     assert(n == table.line_count);
-    if (n == 0) return;
+    if (n == 0 || take_order_as_it_is(table, sorted, equal)) return;
     for (std::size_t line = 0; line < n; ++line)
         sorted[line] = line;
     Sorter sorter(table, sorted.data(), equal);

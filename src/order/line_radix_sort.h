@@ -5,7 +5,8 @@
 // shares its whole key. A group whose lines share a long stretch beyond the key (a common
 // prefix) skips that stretch at once, found by comparing each line with the group's first.
 //
-// The bare last line, if any, is sorted as if it ended with a line feed.
+// The bare last line, if any, is sorted as if it ended with a line feed. Lines that are already
+// in order, ascending or descending, are recognised in one pass and left so.
 #pragma once
 
 #include <cstdint>

@@ -24,6 +24,7 @@
 #include "order/class_replay.h"
 #include "order/equal_marks.h"
 #include "order/line_radix_sort.h"
+#include "order/sort_procedure.h"
 
 namespace wordperm {
 namespace {
@@ -105,6 +106,13 @@ void word_sort(const WordTable& table, std::span<std::uint32_t> work) {
     radix_sort_lines(table, {reinterpret_cast<std::uint64_t*>(words), n}, equal,
                      /*two_threads=*/true);
     keep_low_halves(words, n);
+    if (n > kSelectionMaxEntries && equal.all_in(1, n)) {
+        // Every comparison finds equal lines, so the procedure's one partition moves nothing and
+        // leaves every line final: the identity.
+        for (std::size_t k = 0; k < n; ++k)
+            store32(words, k, static_cast<std::uint32_t>(k));
+        return;
+    }
     const bool bare_is_special =
         last_line_is_bare(table) && bare_line_is_equal_to_some(table, words, n);
     if (!bare_is_special && !equal.any()) return;  // only one ascending order

@@ -2,6 +2,7 @@
 // procedure run on line_compare itself: the same permutation, equal lines included.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -68,6 +69,32 @@ TEST(WordSortReplay, LongSharedStartsAndBareLastLines) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         expect_same_as_line_compare(
             shared_start_file(seed, static_cast<std::uint32_t>(1 + seed % 120), seed % 2 == 0));
+    }
+}
+
+// Lists already in order skip the radix sort; with repeats and bare last lines the replay still
+// decides, and a list of one repeated line is the identity beyond 8 lines.
+TEST(WordSortReplay, ListsAlreadyInOrderAscendingOrDescending) {
+    for (std::uint64_t seed = 1; seed <= 120; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        const WordFileShape shape{.lines = static_cast<std::uint32_t>(seed % 40 * 7),
+                                  .alphabet = seed % 3 == 0 ? 1u : 3u,
+                                  .max_length = 3,
+                                  .final_line_feed = seed % 4 != 0};
+        std::string file = random_word_file(seed, shape);
+        std::vector<std::string> lines;
+        for (std::size_t at = 0; at < file.size();) {
+            const std::size_t end = std::min(file.find('\n', at), file.size());
+            lines.push_back(file.substr(at, end - at));
+            at = end + 1;
+        }
+        std::sort(lines.begin(), lines.end());
+        if (seed % 2 == 0) std::reverse(lines.begin(), lines.end());
+        std::string ordered;
+        for (const std::string& line : lines)
+            ordered += line + '\n';
+        if (!shape.final_line_feed && !ordered.empty()) ordered.pop_back();
+        expect_same_as_line_compare(ordered);
     }
 }
 
