@@ -281,12 +281,22 @@ bool Sorter::scatter(std::size_t first, std::size_t count, int digit, Buckets& b
 
 void Sorter::step(Group group, std::vector<Group>& work, std::vector<Group>& next) {
     std::uint64_t* records = records_ + group.first;
+    if (group.digit == static_cast<int>(kKeyBytes)) {
+        // The keys agree whole already.
+        settle_run(group.first, group.count, group.depth, next);
+        return;
+    }
     if (group.count <= kInsertionMaxRecords) {
-        // The records compare as numbers: by key, then by line, which is as good as any order.
+        // By the key bytes still unsorted; records of equal keys stay in their order.
+        const int shift = 8 * group.digit;
+        const auto unsorted_key = [shift](std::uint64_t record) {
+            return static_cast<std::uint32_t>(key_of(record) << shift);
+        };
         for (std::size_t i = 1; i < group.count; ++i) {
             const std::uint64_t moving = records[i];
+            const std::uint64_t key = unsorted_key(moving);
             std::size_t j = i;
-            for (; j > 0 && moving < records[j - 1]; --j)
+            for (; j > 0 && key < unsorted_key(records[j - 1]); --j)
                 records[j] = records[j - 1];
             records[j] = moving;
         }
