@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "order/word_sort.h"
+#include "support/memory_io.h"
 #include "support/random_words.h"
 #include "support/word_tables.h"
 
@@ -19,11 +20,20 @@ using testing::WordFileShape;
 
 void expect_same_as_line_compare(const std::string& file) {
     WordTable table = make_word_table(file);
+    // The sort reads the line starts through line_offset, 32-bit or 64-bit alike.
+    testing::MemoryReader reader(file);
+    WordTable wide;
+    Failure failure;
+    ASSERT_TRUE(load_word_table(wide, reader, failure, {.wide_offsets = true}));
+    std::vector<std::uint32_t> wide_sorted(2 * std::size_t{wide.line_count});
+    word_sort(wide, wide_sorted);
+    wide_sorted.resize(wide.line_count);
     std::vector<std::uint32_t> fast(2 * std::size_t{table.line_count}), reference(table.line_count);
     word_sort(table, fast);
     fast.resize(table.line_count);
     word_sort_by_line_compare(table, reference);
     ASSERT_EQ(fast, reference);
+    ASSERT_EQ(wide_sorted, reference);
 }
 
 // Lines sharing long starts, so that 8-byte prefixes tie and the rest decides.
