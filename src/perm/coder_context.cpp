@@ -17,9 +17,9 @@ void call_body(void* argument) {
 }
 
 // Bytes a line that each mode allocates beyond the word table, at its peak: perm and inverse
-// (the sort's workspace), the sort's marks and the rank conversion's scratch when encoding; perm
-// and the same scratch when decoding.
-constexpr std::uint64_t kEncodeBytesPerLine = 13;
+// (the sort's workspace), and a bit or two a line for the sort's marks and the rank
+// conversion's bitmap, when encoding; perm and the position conversion's scratch when decoding.
+constexpr std::uint64_t kEncodeBytesPerLine = 9;
 constexpr std::uint64_t kDecodeBytesPerLine = 8;
 
 }  // namespace

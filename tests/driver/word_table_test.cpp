@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,26 @@ TEST(WordTable, LinesAndStartsOfEachExample) {
             // The tail reads as a line feed after the contents, then zeros.
             EXPECT_EQ(std::string(table.end, table.end + kTailBytes),
                       '\n' + std::string(kTailBytes - 1, '\0'));
+        }
+    }
+}
+
+// Files of every length across the 16- and 64-byte pieces the scan reads at once, line feeds
+// dense and sparse, against the starts found one byte at a time.
+TEST(WordTable, StartsMatchAPlainScanAtEveryLength) {
+    std::mt19937_64 random(9);
+    for (std::size_t length = 0; length <= 300; ++length) {
+        for (const int one_in : {2, 17}) {
+            std::string contents(length, 'a');
+            for (char& byte : contents)
+                if (random() % one_in == 0) byte = '\n';
+            std::vector<std::uint64_t> starts{0};
+            for (std::size_t i = 0; i < length; ++i)
+                if (contents[i] == '\n' && i + 1 < length) starts.push_back(i + 1);
+            if (length != 0) starts.push_back(length);
+            SCOPED_TRACE("length " + std::to_string(length) + ", one in " + std::to_string(one_in));
+            const WordTable table = make_word_table(contents);
+            EXPECT_EQ(starts_of(table), starts);
         }
     }
 }
