@@ -70,7 +70,7 @@ TEST(WordTable, LinesAndStartsOfEachExample) {
 TEST(WordTable, StartsMatchAPlainScanAtEveryLength) {
     std::mt19937_64 random(9);
     for (std::size_t length = 0; length <= 300; ++length) {
-        for (const int one_in : {2, 17}) {
+        for (const std::uint64_t one_in : {2u, 17u}) {
             std::string contents(length, 'a');
             for (char& byte : contents)
                 if (random() % one_in == 0) byte = '\n';

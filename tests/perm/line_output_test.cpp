@@ -76,7 +76,7 @@ TEST(LineOutput, EveryLineWithItsLineFeedButTheLastOfABareList) {
                 WordTable table;
                 Failure failure;
                 ASSERT_TRUE(load_word_table(table, reader, failure, {.wide_offsets = wide}));
-                for (const std::size_t room : {1, 16, 17, 40, 4096}) {
+                for (const std::size_t room : {1u, 16u, 17u, 40u, 4096u}) {
                     SCOPED_TRACE(file + ", room " + std::to_string(room) + (wide ? ", wide" : ""));
                     RoomedOutput output(room);
                     ASSERT_TRUE(write_lines_in_order(table, order, output));
