@@ -30,6 +30,9 @@ constexpr std::size_t kChunkGroups = 4096;
 constexpr std::uint64_t kKeyBytes = 4;
 // Keys are loaded this many at a time, their memory asked for before any is read.
 constexpr std::size_t kLoadBatch = 32;
+// How far ahead a walk over a group's lines asks for their starts and their bytes.
+constexpr std::size_t kStartsAhead = 16;
+constexpr std::size_t kBytesAhead = 8;
 
 inline std::uint32_t key_of(std::uint64_t record) {
     return static_cast<std::uint32_t>(record >> 32);
@@ -154,6 +157,13 @@ class Sorter {
     bool scatter(std::size_t first, std::size_t count, int digit, Buckets& buckets);
 
   private:
+    void prefetch_start(std::uint32_t line) const {
+        if (table_.line_start)
+            __builtin_prefetch(table_.line_start + line);
+        else
+            __builtin_prefetch(table_.line_start_wide + line);
+    }
+
     const std::uint8_t* line_bytes(std::uint32_t line) const {
         return table_.data + line_offset(table_, line);
     }
@@ -185,11 +195,7 @@ void Sorter::load_keys(const std::vector<Group>& groups) {
         for (; batch < kLoadBatch && group < groups.size(); ++batch) {
             const std::size_t position = groups[group].first + index;
             positions[batch] = position;
-            const std::uint32_t line = line_of(records_[position]);
-            if (table_.line_start)
-                __builtin_prefetch(table_.line_start + line);
-            else
-                __builtin_prefetch(table_.line_start_wide + line);
+            prefetch_start(line_of(records_[position]));
             depths[batch] = groups[group].depth;
             if (++index == groups[group].count) {
                 ++group;
@@ -213,6 +219,10 @@ std::uint64_t Sorter::shared_prefix(std::size_t first, std::size_t count, std::u
     std::uint64_t shared = UINT64_MAX;
     all_equal = true;
     for (std::size_t i = 1; i < count && shared != 0; ++i) {
+        // The lines lie anywhere in the file: their starts and bytes are asked for ahead.
+        if (i + kStartsAhead < count) prefetch_start(line_of(records_[first + i + kStartsAhead]));
+        if (i + kBytesAhead < count)
+            __builtin_prefetch(line_bytes(line_of(records_[first + i + kBytesAhead])) + depth);
         bool equal;
         shared =
             common_bytes(leader, line_bytes(line_of(records_[first + i])) + depth, shared, equal);
