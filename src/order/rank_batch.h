@@ -5,7 +5,7 @@
 // and the positions are what tree_select_remove gives for s[0], s[1], ... in turn.
 //
 // Positions to ranks takes one pass over the lines with a bitmap of the positions taken and a
-// tree of counts per block of 512 positions (ranks_by_bitmap.cpp): N/8 bytes and N/128 more, small
+// tree of counts per block of 128 positions (ranks_by_bitmap.cpp): N/8 bytes and N/32 more, small
 // enough to stay in the caches that a tree over single positions outgrows, and quickest where
 // lines come nearly in order. Ranks to positions must find the position that has a given count
 // below it, which a bitmap answers slowly; it works in batch instead (rank_batch.cpp): the

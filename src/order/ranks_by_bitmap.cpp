@@ -1,5 +1,5 @@
 // Positions to ranks in one pass: line i's rank is x[i] less the positions below it already
-// taken, counted as the taken ones in the blocks of 512 positions before x[i]'s block (a Fenwick
+// taken, counted as the taken ones in the blocks of 128 positions before x[i]'s block (a Fenwick
 // tree over blocks) plus those in its own block before it (the bitmap's words).
 #include <algorithm>
 #include <cassert>
@@ -13,7 +13,7 @@ namespace wordperm {
 namespace {
 
 constexpr std::uint32_t kWordBits = 64;
-constexpr std::uint32_t kBlockWords = 8;
+constexpr std::uint32_t kBlockWords = 2;
 constexpr std::uint32_t kBlockPositions = kWordBits * kBlockWords;
 
 // Without the popcnt instruction, which x86-64 does not promise: bits summed in ever wider
