@@ -68,7 +68,10 @@ def fail(message):
 
 
 def run_measured(argv, env=None):
-    """Runs argv with standard output discarded; returns (wall seconds, peak RSS in KiB).
+    """Runs argv with standard output discarded; returns (wall seconds, CPU seconds, peak RSS in
+    KiB). CPU seconds (user and system) are what the run itself spent: on a busy machine they
+    still tell a one-core run's cost when the wall time also counts the waits for the CPU. They
+    come from wait4 on GNU time, whose usage includes that of the program it waited for.
 
     The peak comes from GNU time, not from this process's own wait4: a child forked or spawned
     from here starts out sharing this interpreter's pages, and Linux keeps that high-water mark
@@ -79,12 +82,12 @@ def run_measured(argv, env=None):
         start = time.perf_counter()
         pid = os.posix_spawn(TIME, timed, env if env is not None else os.environ,
                              file_actions=actions)
-        _, status = os.waitpid(pid, 0)
+        _, status, usage = os.wait4(pid, 0)
         seconds = time.perf_counter() - start
         code = os.waitstatus_to_exitcode(status)
         if code != 0:
             fail(f"{shlex.join(argv)} exited with status {code}")
-        return seconds, int(rss.read().split()[-1])
+        return seconds, usage.ru_utime + usage.ru_stime, int(rss.read().split()[-1])
 
 
 def generate(wordgen, name, args, stdin_path=None):
@@ -202,11 +205,13 @@ def measure(wordperm, name, path, n):
         for tool in ("sort1", "sort2"):
             del commands[tool]
     seconds = {tool: [] for tool in commands}
+    cpu = {tool: [] for tool in commands}
     memory = {tool: [] for tool in commands}
     for _ in range(runs):
         for tool, (argv, env) in commands.items():
-            s, m = run_measured(argv, env)
+            s, c, m = run_measured(argv, env)
             seconds[tool].append(s)
+            cpu[tool].append(c)
             memory[tool].append(m)
             if tool.startswith("decode") and not same_bytes(path, restored):
                 fail(f"{name}: the restored file differs from the word file "
@@ -217,6 +222,7 @@ def measure(wordperm, name, path, n):
     if big and subprocess.run(["sort", "-c", sorted_path], env=sort_env).returncode != 0:
         fail(f"{name}: wordperm's sorted list is not in order ({sorted_path})")
     row = {tool: statistics.median(values) for tool, values in seconds.items()}
+    row.update({f"{tool}_cpu": statistics.median(values) for tool, values in cpu.items()})
     row.update({f"{tool}_kib": max(values) for tool, values in memory.items()})
     row.update(name=name, n=n, runs=runs, size=os.path.getsize(path),
                code=os.path.getsize(code), bound=code_bound_bytes(n))
@@ -227,11 +233,12 @@ def measure(wordperm, name, path, n):
 
 
 HEADER = ("| file | N | size | enc/sort 1 core | dec/sort 1 core | enc/sort 2 cores "
-          "| dec/sort 2 cores | enc mem/sort | dec mem/sort | encode s | decode s | sort s "
+          "| dec/sort 2 cores | enc mem/sort | dec mem/sort | enc/sort CPU | dec/sort CPU "
+          "| encode s | decode s | sort s "
           "| encode s 2 cores | decode s 2 cores | sort s 2 cores | cp s "
           "| enc ns/line | dec ns/line | sort mem | code bytes | log2(N!)/8 |")
-# The memory ratios, the one-core times and the per-line times are all of wordperm on one core
-# unless the column says two cores.
+# Times and ratios are wall times on one core unless the column says two cores; "CPU" ratios
+# compare the CPU seconds of the one-core runs, which a busy machine disturbs less.
 
 
 def format_row(r):
@@ -250,6 +257,7 @@ def format_row(r):
         ratio("encode1", "sort1"), ratio("decode1", "sort1"),
         ratio("encode2", "sort2"), ratio("decode2", "sort2"),
         *(f"{m / sort_kib:.2f}" if sort_kib else f"{m / 1024:.0f} MB" for m in mem),
+        ratio("encode1_cpu", "sort1_cpu"), ratio("decode1_cpu", "sort1_cpu"),
         secs("encode1"), secs("decode1"), secs("sort1"),
         secs("encode2"), secs("decode2"), secs("sort2"), secs("cp"),
         f"{r['encode1'] / r['n'] * 1e9:.0f}", f"{r['decode1'] / r['n'] * 1e9:.0f}",
@@ -304,8 +312,8 @@ def main():
           f"{os.getloadavg()[0]:.2f} after; medians of "
           f"{', '.join(sorted({str(r['runs']) for r in rows}))} runs; one core means pinned to "
           "CPU " + one_cpu() + " against sort --parallel=1, two cores unpinned against sort "
-          "--parallel=2; memory is peak RSS as a ratio to sort's on one core; every restored "
-          "file checked with cmp")
+          "--parallel=2; CPU ratios of user+system seconds on one core; memory is peak RSS as a "
+          "ratio to sort's on one core; every restored file checked with cmp")
     print()
     print(HEADER)
     print("|" + "---|" * (HEADER.count(" | ") + 1))
