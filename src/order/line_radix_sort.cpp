@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "base/run_both.h"
+#include "order/line_bytes.h"
 
 namespace wordperm {
 namespace {
@@ -40,59 +41,6 @@ inline std::uint32_t key_of(std::uint64_t record) {
 
 inline std::uint32_t line_of(std::uint64_t record) {
     return static_cast<std::uint32_t>(record);
-}
-
-// The high bit of every byte of `word` that is a line feed, and no other bit.
-template <typename Word>
-inline Word line_feed_bits(Word word) {
-    constexpr auto kLow7 = static_cast<Word>(0x7F7F7F7F7F7F7F7Full);
-    const Word x = word ^ static_cast<Word>(0x0A0A0A0A0A0A0A0Aull);
-    return static_cast<Word>(~(((x & kLow7) + kLow7) | x | kLow7));
-}
-
-template <typename Word>
-inline Word load_big_endian(const std::uint8_t* bytes) {
-    Word word;
-    std::memcpy(&word, bytes, sizeof word);
-    if constexpr (std::endian::native == std::endian::little) {
-        if constexpr (sizeof word == 8)
-            word = __builtin_bswap64(word);
-        else
-            word = __builtin_bswap32(word);
-    }
-    return word;
-}
-
-// The 4 bytes at `bytes`, first byte highest, and zero after a line feed among them.
-inline std::uint32_t key_at(const std::uint8_t* bytes) {
-    const auto word = load_big_endian<std::uint32_t>(bytes);
-    // The lowest byte's high bit stands in when there is no line feed: nothing is cleared then.
-    const int kept = std::countl_zero(line_feed_bits(word) | 0x80u) + 8;
-    return kept == 32 ? word : word & ~(~0u >> kept);
-}
-
-inline bool key_ends_line(std::uint32_t key) {
-    return line_feed_bits(key) != 0;
-}
-
-// How many bytes from a and b on the two lines share, stopping at the first difference or right
-// after a line feed common to both (`equal` is then set), or at `limit`. Eight bytes at a time;
-// the buffer's tail keeps every read inside.
-inline std::uint64_t common_bytes(const std::uint8_t* a, const std::uint8_t* b, std::uint64_t limit,
-                                  bool& equal) {
-    equal = false;
-    for (std::uint64_t done = 0; done < limit; done += 8) {
-        const auto word_a = load_big_endian<std::uint64_t>(a + done);
-        const auto word_b = load_big_endian<std::uint64_t>(b + done);
-        const std::uint64_t differ = word_a ^ word_b;
-        const std::uint64_t stop = differ | line_feed_bits(word_a);
-        if (stop == 0) continue;
-        const auto at = static_cast<std::uint64_t>(std::countl_zero(stop)) / 8;
-        const bool differs = (differ >> (56 - 8 * at) & 0xFF) != 0;
-        equal = !differs;
-        return std::min(limit, done + at + (differs ? 0 : 1));
-    }
-    return limit;
 }
 
 // What a pass on one key byte found: how many records take each value of the byte, and the
@@ -208,7 +156,7 @@ void Sorter::load_keys(const std::vector<Group>& groups) {
         }
         for (std::size_t k = 0; k < batch; ++k) {
             std::uint64_t& record = records_[positions[k]];
-            record = std::uint64_t{key_at(bytes[k])} << 32 | line_of(record);
+            record = std::uint64_t{key_at<std::uint32_t>(bytes[k])} << 32 | line_of(record);
         }
     }
 }
@@ -233,7 +181,7 @@ std::uint64_t Sorter::shared_prefix(std::size_t first, std::size_t count, std::u
 
 void Sorter::settle_run(std::size_t first, std::size_t count, std::uint64_t depth,
                         std::vector<Group>& next) {
-    if (key_ends_line(key_of(records_[first]))) {
+    if (key_ends_line<std::uint32_t>(key_of(records_[first]))) {
         equal_.set_range(first + 1, first + count);
         return;
     }
@@ -332,66 +280,13 @@ void Sorter::step(Group group, std::vector<Group>& work, std::vector<Group>& nex
     settle_run(group.first, group.count, group.depth, next);
 }
 
-// Lines already in order need no sorting: one pass over neighbours in the file, which lie next
-// to each other in memory, tells whether they ascend or descend. It stops as soon as both fail,
-// which for most lists is within the first lines. When one holds, `sorted` gets that order and
-// `equal` its marks: those of the ascending order are set on the way, run by run of equal lines,
-// and cleared again if that order fails.
-bool take_order_as_it_is(const WordTable& table, std::span<std::uint64_t> sorted,
-                         EqualMarks& equal) {
-    const std::size_t n = sorted.size();
-    bool ascending = true;
-    bool descending = true;
-    std::size_t run_start = 0;  // the first line of the current run of equal lines
-    const std::uint8_t* line = table.data;
-    for (std::size_t k = 1; k < n && (ascending || descending); ++k) {
-        const std::uint8_t* next = table.data + line_offset(table, k);
-        bool same;
-        const std::uint64_t shared = common_bytes(line, next, UINT64_MAX, same);
-        if (!same) {
-            const bool rises = line[shared] < next[shared];
-            ascending = ascending && rises;
-            descending = descending && !rises;
-            equal.set_range(run_start + 1, k);
-            run_start = k;
-        }
-        line = next;
-    }
-    if (!ascending && !descending) {
-        equal.clear();
-        return false;
-    }
-    equal.set_range(run_start + 1, n);
-    if (!ascending) {
-        // Equal neighbours in the file are equal neighbours in the descending order too, at the
-        // mirrored positions.
-        equal.clear();
-        run_start = 0;
-        line = table.data;
-        for (std::size_t k = 1; k < n; ++k) {
-            const std::uint8_t* next = table.data + line_offset(table, k);
-            bool same;
-            common_bytes(line, next, UINT64_MAX, same);
-            if (!same) {
-                equal.set_range(n - k + 1, n - run_start);
-                run_start = k;
-            }
-            line = next;
-        }
-        equal.set_range(1, n - run_start);
-    }
-    for (std::size_t j = 0; j < n; ++j)
-        sorted[j] = ascending ? j : n - 1 - j;
-    return true;
-}
-
 }  // namespace
 
 void radix_sort_lines(const WordTable& table, std::span<std::uint64_t> sorted, EqualMarks& equal,
                       bool two_threads) {
     const std::size_t n = sorted.size();
     assert(n == table.line_count);
-    if (n == 0 || take_order_as_it_is(table, sorted, equal)) return;
+    if (n == 0) return;
     for (std::size_t line = 0; line < n; ++line)
         sorted[line] = line;
     Sorter sorter(table, sorted.data(), equal);

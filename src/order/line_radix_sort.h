@@ -5,8 +5,7 @@
 // shares its whole key. A group whose lines share a long stretch beyond the key (a common
 // prefix) skips that stretch at once, found by comparing each line with the group's first.
 //
-// The bare last line, if any, is sorted as if it ended with a line feed. Lines that are already
-// in order, ascending or descending, are recognised in one pass and left so.
+// The bare last line, if any, is sorted as if it ended with a line feed.
 #pragma once
 
 #include <cstdint>

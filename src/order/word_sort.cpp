@@ -24,6 +24,7 @@
 #include "order/class_replay.h"
 #include "order/equal_marks.h"
 #include "order/line_radix_sort.h"
+#include "order/pile_sort.h"
 #include "order/sort_procedure.h"
 
 namespace wordperm {
@@ -101,11 +102,14 @@ void word_sort(const WordTable& table, std::span<std::uint32_t> work) {
         return;
     }
     void* const words = work.data();
-    // Sorted records, then line indices in byte order in the first n 32-bit values.
+    // Line indices in byte order in the first n 32-bit values: dealt onto a few piles when the
+    // list allows, otherwise radix sorted as records and reduced to their low halves.
     EqualMarks equal(n);
-    radix_sort_lines(table, {reinterpret_cast<std::uint64_t*>(words), n}, equal,
-                     /*two_threads=*/true);
-    keep_low_halves(words, n);
+    if (!pile_sort_lines(table, work.first(n), work.subspan(n), equal)) {
+        radix_sort_lines(table, {reinterpret_cast<std::uint64_t*>(words), n}, equal,
+                         /*two_threads=*/true);
+        keep_low_halves(words, n);
+    }
     if (n > kSelectionMaxEntries && equal.all_in(1, n)) {
         // Every comparison finds equal lines, so the procedure's one partition moves nothing and
         // leaves every line final: the identity.
