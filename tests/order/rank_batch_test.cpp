@@ -194,6 +194,30 @@ TEST(RankBatchVersusTree, OrdersNextToTheIdentityAndTheReversal) {
     }
 }
 
+// Nearly sorted orders, as a list kept in a locale's order gives, with a few lines moved far,
+// and an order whose ranks are about 4,000 everywhere.
+TEST(RankBatchVersusTree, NearlySortedOrdersAndTheirFarMoves) {
+    std::mt19937_64 random(31);
+    for (const std::uint32_t n : {1u, 64u, 65u, 4095u, 4096u, 4097u, 30000u}) {
+        for (const std::uint32_t far_moves : {0u, 5u, 200u}) {
+            Values x = make_permutation(n, Order::identity, random);
+            for (std::uint32_t i = 0; i + 1 < n; ++i)
+                if (random() % 4 == 0)
+                    std::swap(
+                        x[i],
+                        x[std::min(n - 1, i + 1 + static_cast<std::uint32_t>(random() % 40))]);
+            for (std::uint32_t k = 0; k < far_moves && n > 1; ++k)
+                std::swap(x[random() % n], x[random() % n]);
+            SCOPED_TRACE("N = " + std::to_string(n) + ", far moves " + std::to_string(far_moves));
+            expect_matches_tree(x, kRankBatchLevelBits);
+        }
+    }
+    Values far(20000);
+    for (std::uint32_t i = 0; i < far.size(); ++i)
+        far[i] = (i * 4001u) % 20000u;  // 4001 and 20000 share no factor: a permutation
+    expect_matches_tree(far, kRankBatchLevelBits);
+}
+
 TEST(RankBatchInPlace, SameArrayInAndOutGivesTheSameResult) {
     std::mt19937_64 random(77);
     for (const std::uint32_t n : {0u, 1u, 5000u, 70000u}) {
