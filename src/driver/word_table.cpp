@@ -167,11 +167,4 @@ bool load_word_table(WordTable& table, ByteReader& input, Failure& failure,
     }
 }
 
-void release_line_starts(WordTable& table) {
-    table.line_start = nullptr;
-    table.line_start_wide = nullptr;
-    table.line_start_storage.reset();
-    table.line_start_wide_storage.reset();
-}
-
 }  // namespace wordperm

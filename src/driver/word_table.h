@@ -31,8 +31,7 @@ struct WordTable {
     std::uint32_t line_count = 0;        // N
     // N + 1 offsets from data, strictly increasing: line k is [start k, start k + 1), and start N
     // is the file's length, whether or not the file ends with a line feed. 32-bit below 4 GiB
-    // (line_start), 64-bit otherwise (line_start_wide); the other pointer is null. Both are null
-    // once release_line_starts has run.
+    // (line_start), 64-bit otherwise (line_start_wide); the other pointer is null.
     const std::uint32_t* line_start = nullptr;
     const std::uint64_t* line_start_wide = nullptr;
 
@@ -72,8 +71,5 @@ struct TableLimits {
 // (9, with the amount needed and the amount available).
 bool load_word_table(WordTable& table, ByteReader& input, Failure& failure,
                      const TableLimits& limits = {});
-
-// Frees the line starts, for a caller that has taken what it needs from them.
-void release_line_starts(WordTable& table);
 
 }  // namespace wordperm
