@@ -1,0 +1,157 @@
+// The pieces of a context-mixing bit model, all in integer arithmetic so that the encoder and
+// the decoder compute identical probabilities on every machine.
+//
+// Probabilities are 12-bit (1 to 4095, of 4096), in the logistic domain "stretch" values are
+// ln(p / (1 - p)) in units of 1/256, clamped to +-2047. A model gives each context's adaptive
+// probability (a Counter), stretches them, mixes them with weights trained online (Mixer), and
+// refines the mix through adaptive probability maps (Apm) indexed by a small context.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace wordperm {
+
+// squash(d) = 4096 / (1 + e^(-d / 256)), interpolated between 33 fixed points.
+inline int squash(int d) {
+    static constexpr int kPoints[33] = {1,    2,    4,    6,    10,   17,   27,   45,   74,
+                                        120,  194,  311,  488,  747,  1102, 1546, 2048, 2550,
+                                        2994, 3349, 3608, 3785, 3902, 3976, 4022, 4051, 4069,
+                                        4079, 4086, 4090, 4092, 4094, 4095};
+    if (d > 2047) d = 2047;
+    if (d < -2047) d = -2047;
+    const int x = d + 2048, i = x >> 7, w = x & 127;
+    return (kPoints[i] * (128 - w) + kPoints[i + 1] * w + 64) >> 7;
+}
+
+// The inverse of squash on 0 to 4095: the smallest d with squash(d) >= p.
+struct StretchTable {
+    std::array<std::int16_t, 4096> value;
+    StretchTable() {
+        int p = 0;
+        for (int d = -2047; d <= 2047; ++d)
+            for (const int top = squash(d); p <= top; ++p)
+                value[static_cast<std::size_t>(p)] = static_cast<std::int16_t>(d);
+        for (; p < 4096; ++p)
+            value[static_cast<std::size_t>(p)] = 2047;
+    }
+};
+
+inline int stretch(int p) {
+    static const StretchTable table;
+    return table.value[static_cast<std::size_t>(p)];
+}
+
+// An adaptive probability of a 1: 22 bits of probability above 10 bits of count. It moves by
+// 1 / (count + 1.5) of the error, so a context seen a few times follows its few bits closely,
+// and by a fixed small step once the count reaches kCounterLimit.
+using Counter = std::uint32_t;
+inline constexpr Counter kCounterStart = Counter{1} << 31;  // p = 1/2, count 0
+inline constexpr std::uint32_t kCounterLimit = 127;
+
+inline int counter_p(Counter c) {
+    const int p = static_cast<int>(c >> 20);
+    return p < 1 ? 1 : p > 4095 ? 4095 : p;
+}
+
+inline void counter_update(Counter& c, int bit) {
+    struct Reciprocals {
+        std::array<std::int32_t, kCounterLimit + 1> value;
+        Reciprocals() {
+            for (std::uint32_t n = 0; n <= kCounterLimit; ++n)
+                value[n] = static_cast<std::int32_t>(65536 * 2 / (2 * n + 3));
+        }
+    };
+    static const Reciprocals reciprocal;
+    const auto p = static_cast<std::int32_t>(c >> 10);
+    std::uint32_t n = c & 1023;
+    const std::int32_t target = bit ? (1 << 22) - 1 : 0;
+    const auto step = static_cast<std::int32_t>(
+        (static_cast<std::int64_t>(target - p) * reciprocal.value[n]) >> 16);
+    if (n < kCounterLimit) ++n;
+    c = (static_cast<std::uint32_t>(p + step) << 10) | n;
+}
+
+// Mixes up to kMaxInputs stretched probabilities with one of `sets` weight vectors.
+class Mixer {
+  public:
+    static constexpr int kMaxInputs = 8;
+
+    Mixer(int inputs, int sets, int learning_rate)
+        : inputs_(inputs),
+          learning_rate_(learning_rate),
+          weights_(static_cast<std::size_t>(inputs) * static_cast<std::size_t>(sets), 1 << 14) {}
+
+    void set_input(int i, int stretched) { input_[i] = stretched; }
+
+    // The mixed 12-bit probability, with the weights of `set`.
+    int mix(int set) {
+        weight_ = &weights_[static_cast<std::size_t>(set) * static_cast<std::size_t>(inputs_)];
+        std::int64_t dot = 0;
+        for (int i = 0; i < inputs_; ++i)
+            dot += static_cast<std::int64_t>(input_[i]) * weight_[i];
+        p_ = squash(static_cast<int>(dot >> 16));
+        return p_;
+    }
+
+    // Moves the weights of the last mix towards the bit that followed.
+    void update(int bit) {
+        const int error = ((bit << 12) - p_) * learning_rate_;
+        for (int i = 0; i < inputs_; ++i)
+            weight_[i] += (input_[i] * error) >> 10;
+    }
+
+  private:
+    int inputs_;
+    int learning_rate_;
+    std::vector<std::int32_t> weights_;
+    std::int32_t* weight_ = nullptr;  // the set of the last mix
+    int input_[kMaxInputs] = {};
+    int p_ = 2048;
+};
+
+// Refines a probability given a context: per context, 33 points over the stretch domain whose
+// values are learnt; the result interpolates the two points around the input, and the nearer
+// one is trained.
+class Apm {
+  public:
+    Apm(std::size_t contexts, int rate) : rate_(rate), table_(contexts * 33) {
+        for (std::size_t c = 0; c < contexts; ++c)
+            for (int j = 0; j < 33; ++j)
+                table_[c * 33 + static_cast<std::size_t>(j)] =
+                    static_cast<std::uint32_t>(squash((j - 16) * 128) * 16);
+    }
+
+    int refine(int p, std::size_t context) {
+        const int s = stretch(p) + 2048;
+        const int w = s & 127;
+        const std::size_t base = context * 33 + static_cast<std::size_t>(s >> 7);
+        index_ = base + static_cast<std::size_t>(w >> 6);
+        return static_cast<int>((table_[base] * static_cast<std::uint32_t>(128 - w) +
+                                 table_[base + 1] * static_cast<std::uint32_t>(w)) >>
+                                11);
+    }
+
+    void update(int bit) {
+        const int target = (bit << 16) + (bit << rate_) - bit - bit;
+        auto& v = table_[index_];
+        v = static_cast<std::uint32_t>(static_cast<int>(v) +
+                                       ((target - static_cast<int>(v)) >> rate_));
+    }
+
+  private:
+    int rate_;
+    std::vector<std::uint32_t> table_;
+    std::size_t index_ = 0;
+};
+
+inline std::uint32_t hash_context(std::uint64_t x) {
+    x ^= x >> 29;
+    x *= 0xbf58476d1ce4e5b9ULL;
+    x ^= x >> 32;
+    return static_cast<std::uint32_t>(x);
+}
+
+}  // namespace wordperm
