@@ -10,6 +10,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <memory>
 
@@ -17,9 +18,13 @@ namespace wordperm {
 namespace {
 
 // LZMA2 at preset 9 with the extreme flag, the setting of `xz -9e`, as a raw stream: the
-// container would only repeat what the archive already says.
-bool xz_filters(lzma_options_lzma& options, lzma_filter (&filters)[2]) {
+// container would only repeat what the archive already says. The dictionary need not exceed the
+// data (as xz itself trims it for small files): the encoder's match finder then takes a few
+// times the data's size instead of 674 MiB, and the decoder's window no more than the data.
+bool xz_filters(std::size_t data_bytes, lzma_options_lzma& options, lzma_filter (&filters)[2]) {
     if (lzma_lzma_preset(&options, 9 | LZMA_PRESET_EXTREME)) return false;
+    options.dict_size = static_cast<std::uint32_t>(
+        std::clamp<std::size_t>(data_bytes, LZMA_DICT_SIZE_MIN, options.dict_size));
     filters[0] = {LZMA_FILTER_LZMA2, &options};
     filters[1] = {LZMA_VLI_UNKNOWN, nullptr};
     return true;
@@ -40,7 +45,7 @@ std::optional<std::vector<std::uint8_t>> compress_bzip2(std::span<const std::uin
 std::optional<std::vector<std::uint8_t>> compress_xz(std::span<const std::uint8_t> form) {
     lzma_options_lzma options;
     lzma_filter filters[2];
-    if (!xz_filters(options, filters)) return std::nullopt;
+    if (!xz_filters(form.size(), options, filters)) return std::nullopt;
     std::vector<std::uint8_t> out(form.size() + form.size() / 16 + 1024);
     std::size_t size = 0;
     if (lzma_raw_buffer_encode(filters, nullptr, form.data(), form.size(), out.data(), &size,
@@ -54,8 +59,11 @@ std::optional<std::vector<std::uint8_t>> compress_brotli(std::span<const std::ui
     std::size_t size = BrotliEncoderMaxCompressedSize(form.size());
     if (size == 0) return std::nullopt;
     std::vector<std::uint8_t> out(size);
-    if (!BrotliEncoderCompress(BROTLI_MAX_QUALITY, BROTLI_MAX_WINDOW_BITS, BROTLI_MODE_TEXT,
-                               form.size(), form.data(), &size, out.data()))
+    // A window beyond the data buys nothing and costs the encoder its memory.
+    const int window_bits = std::clamp(static_cast<int>(std::bit_width(form.size())),
+                                       BROTLI_MIN_WINDOW_BITS, BROTLI_MAX_WINDOW_BITS);
+    if (!BrotliEncoderCompress(BROTLI_MAX_QUALITY, window_bits, BROTLI_MODE_TEXT, form.size(),
+                               form.data(), &size, out.data()))
         return std::nullopt;
     out.resize(size);
     return out;
@@ -124,7 +132,7 @@ bool decompress_xz(std::span<const std::uint8_t> packed, std::size_t limit,
                    std::vector<std::uint8_t>& form) {
     lzma_options_lzma options;
     lzma_filter filters[2];
-    if (!xz_filters(options, filters)) return false;
+    if (!xz_filters(limit, options, filters)) return false;
     lzma_stream stream = LZMA_STREAM_INIT;
     if (lzma_raw_decoder(&stream, filters) != LZMA_OK) return false;
     Output out(form, limit, packed.size());

@@ -29,21 +29,27 @@ struct Section {
     SectionEntry entry;
 };
 
-Section code_set(const LineSet& set, const PackOptions& options, PackBreakdown& breakdown) {
+// The set's candidates: the context-mixing model's code, and each library stage's when it is
+// worth trying. `other_work` runs on a second thread beside the model, with the libraries.
+template <typename OtherWork>
+Section code_set(const LineSet& set, const PackOptions& options, PackBreakdown& breakdown,
+                 OtherWork&& other_work) {
     const Bytes form = front_code(set);
     const int table_bits = set_table_bits(form.size());
     Section best{{}, {kStageContextMixing, static_cast<std::uint8_t>(table_bits), 0}};
     std::optional<Bytes> library[std::size(kLibraryStages)];
-    bool out_of_memory = false, library_out_of_memory = false;
+    bool out_of_memory = false, helper_out_of_memory = false;
     run_both(
         form.size(),
         [&] {
-            if (!options.library_stages) return;
             try {
                 for (std::size_t i = 0; i < std::size(kLibraryStages); ++i)
-                    library[i] = library_compress(kLibraryStages[i], form);
+                    if (options.library_stages &&
+                        library_stage_fits(kLibraryStages[i], form.size()))
+                        library[i] = library_compress(kLibraryStages[i], form);
+                other_work();
             } catch (const std::bad_alloc&) {
-                library_out_of_memory = true;
+                helper_out_of_memory = true;
             }
         },
         [&] {
@@ -55,7 +61,7 @@ Section code_set(const LineSet& set, const PackOptions& options, PackBreakdown& 
                 out_of_memory = true;
             }
         });
-    if (out_of_memory || library_out_of_memory) throw std::bad_alloc();
+    if (out_of_memory || helper_out_of_memory) throw std::bad_alloc();
     breakdown.set_model = best.bytes.size();
     for (std::size_t i = 0; i < std::size(kLibraryStages); ++i) {
         if (!library[i]) continue;
@@ -139,16 +145,19 @@ PackStatus pack_checked(std::span<const std::uint8_t> list, Bytes& archive,
     header.distinct = static_cast<std::uint32_t>(set.distinct());
     header.original_crc = list_checksum(list);
 
+    // The counts and the order are coded beside the set's model, which takes longest.
     Section sections[kSections];
-    if (set.distinct() != 0) sections[0] = code_set(set, options, breakdown);
-    if (set.distinct() < split.line_index.size()) {
-        sections[1] = {encode_section([&](RangeEncoder& encoder, Stream& stream) {
-                           encode_counts(encoder, stream, set.count);
-                       }),
-                       {kCountsAdaptive, 0, 0}};
-        breakdown.counts = sections[1].bytes.size();
-    }
-    sections[2] = code_order(split, breakdown);
+    auto code_counts_and_order = [&] {
+        if (set.distinct() < split.line_index.size()) {
+            sections[1] = {encode_section([&](RangeEncoder& encoder, Stream& stream) {
+                               encode_counts(encoder, stream, set.count);
+                           }),
+                           {kCountsAdaptive, 0, 0}};
+            breakdown.counts = sections[1].bytes.size();
+        }
+        sections[2] = code_order(split, breakdown);
+    };
+    if (set.distinct() != 0) sections[0] = code_set(set, options, breakdown, code_counts_and_order);
     std::array<std::span<const std::uint8_t>, kSections> views;
     for (std::size_t s = 0; s < kSections; ++s) {
         header.sections[s] = sections[s].entry;

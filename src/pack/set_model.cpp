@@ -52,8 +52,9 @@ class SetModel {
           length_mask_((1u << (table_bits - 2)) - 1),
           position_(std::size_t{1} << 16, kCounterStart),
           byte_mixer_(kByteContexts + 1, 256 * 3, 6),
-          byte_apm1_(std::size_t{1} << 16, 7),
-          byte_apm2_(std::size_t{514} << 8, 7),
+          apm_mask_((1u << std::min(table_bits - 4, 16)) - 1),
+          byte_apm1_(std::size_t{apm_mask_} + 1, 7),
+          byte_apm2_(2 * (std::size_t{apm_mask_} + 1), 7),
           length_mixer_(kLengthContexts + 1, 64, 4),
           length_apm_(256, 7) {
         for (auto& table : bytes_)
@@ -156,7 +157,9 @@ class SetModel {
             block[i] = hash[i] << 4;
         }
         const int kind = first ? 1 : jp < 2 ? 2 : 0;
-        const std::size_t apm2_high = first ? static_cast<std::size_t>(lower + 1) : 257 + c2 % 257;
+        // The first byte's bound, or the byte two back: below 512 either way.
+        const std::size_t apm2_high =
+            first ? static_cast<std::size_t>(lower + 1) : 256 + (c2 & 0xFF);
         const int least = first ? lower + 1 : 0;  // the smallest value the byte may take
         int c0 = 1, nibble = 1, low = 0;
         for (int b = 7; b >= 0; --b) {
@@ -174,9 +177,10 @@ class SetModel {
                     static_cast<std::uint32_t>(context[0] << 8 | static_cast<std::uint64_t>(c0));
                 for (int i = 1; i < kByteContexts; ++i)
                     index[i] = (block[i] + static_cast<std::uint32_t>(nibble)) & byte_mask_;
-                bit = code_bit(bits, bit_wanted, index, c0 + 256 * kind,
-                               static_cast<std::size_t>(c0) | (c1 & 0xFF) << 8,
-                               static_cast<std::size_t>(c0) | apm2_high << 8);
+                bit =
+                    code_bit(bits, bit_wanted, index, c0 + 256 * kind,
+                             (static_cast<std::size_t>(c0) | (c1 & 0xFF) << 8) & apm_mask_,
+                             (static_cast<std::size_t>(c0) | apm2_high << 8) & (2 * apm_mask_ + 1));
             } else {
                 bit = zero_allowed ? 0 : 1;
             }
@@ -254,6 +258,7 @@ class SetModel {
     std::vector<Counter> bytes_[kByteContexts - 1];
     std::vector<Counter> lengths_[kLengthContexts];
     Mixer byte_mixer_;
+    std::uint32_t apm_mask_;  // the first map's contexts less one; the second has twice as many
     Apm byte_apm1_, byte_apm2_;
     Mixer length_mixer_;
     Apm length_apm_;

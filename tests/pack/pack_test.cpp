@@ -1,0 +1,178 @@
+// The archive end to end: byte-exact round trips of every kind of list and of the edge cases,
+// the choice of order model on lists whose order is known, and refusal of every damaged or
+// truncated archive.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "pack/container.h"
+#include "pack/order_models.h"
+#include "pack/pack.h"
+#include "support/random_words.h"
+
+namespace wordperm {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using testing::random_word_file;
+using testing::WordFileShape;
+
+Bytes bytes_of(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
+
+Bytes pack_list(const Bytes& list, bool library_stages = true) {
+    Bytes archive;
+    EXPECT_EQ(pack(list, archive, PackOptions{library_stages}), PackStatus::ok);
+    return archive;
+}
+
+void expect_round_trip(const Bytes& list) {
+    for (const bool library_stages : {true, false}) {
+        const Bytes archive = pack_list(list, library_stages);
+        Bytes restored;
+        ASSERT_EQ(unpack(archive, restored), UnpackStatus::ok);
+        ASSERT_EQ(restored, list);
+        EXPECT_EQ(pack_list(list, library_stages), archive) << "packing is not deterministic";
+    }
+}
+
+std::string lines_of(std::vector<std::string> words, const char* tail = "\n") {
+    std::string list;
+    for (std::size_t i = 0; i < words.size(); ++i)
+        list += words[i] + (i + 1 < words.size() ? "\n" : tail);
+    return list;
+}
+
+TEST(Pack, EdgeCasesRoundTrip) {
+    std::string every_byte;
+    for (int b = 255; b >= 0; --b)
+        every_byte += static_cast<char>(b);
+    const std::string long_prefix(700, 'x');
+    const std::vector<std::string> cases = {
+        "",
+        "\n",
+        "\n\n\n",
+        "a",
+        "a\n",
+        "abc\nabc",                        // a bare last line equal to another line
+        "b\na\nb",                         // ... and repeating the first
+        "\r\n\r\n\r",                      // carriage returns are ordinary bytes
+        "a\n\nb\n\n",                      // empty lines
+        every_byte,                        // every byte value, line feed included, in lines
+        "\xff\n\xff\x01\n\xfe\xff\xff\n",  // 0xFF where the next line would need a byte above it
+        lines_of({long_prefix + "b", long_prefix + "a", long_prefix, long_prefix + "ab"}),
+        lines_of({"zeta", "eta", "theta", "iota"}, ""),
+        lines_of({"x", "x", "x", "x", "x"}),
+        lines_of({"Apple", "apple", "a-b", "ab", "Zoo", "zoo", "é", "e", "f"}),
+    };
+    for (const std::string& list : cases) {
+        SCOPED_TRACE(::testing::PrintToString(list));
+        expect_round_trip(bytes_of(list));
+    }
+}
+
+TEST(Pack, RandomListsRoundTrip) {
+    const WordFileShape shapes[] = {
+        {.lines = 1500},
+        {.lines = 1500, .distinct = 40},
+        {.lines = 1000, .alphabet = 256, .max_length = 12},
+        {.lines = 200, .alphabet = 3, .max_length = 300, .final_line_feed = false},
+        {.lines = 500, .alphabet = 256, .max_length = 4, .distinct = 30, .final_line_feed = false},
+    };
+    for (std::uint64_t seed = 1; seed <= 2; ++seed)
+        for (const WordFileShape& shape : shapes) {
+            SCOPED_TRACE(seed);
+            SCOPED_TRACE(shape.lines + shape.alphabet);
+            expect_round_trip(bytes_of(random_word_file(seed, shape)));
+        }
+}
+
+// Lists in a known order: each must find a reference order and model that make its order cost
+// next to nothing, and round trip.
+TEST(Pack, KnownOrdersCostNearlyNothing) {
+    std::vector<std::string> words;
+    std::mt19937_64 random(5);
+    for (int i = 0; i < 4000; ++i) {
+        std::string w = testing::random_word(random, {.alphabet = 26, .max_length = 9});
+        if (i % 3 == 0 && !w.empty()) w[0] = static_cast<char>(w[0] - 32);  // some capitals
+        if (i % 7 == 0) w += "'s";
+        words.push_back(w);
+    }
+    std::sort(words.begin(), words.end());
+    words.erase(std::unique(words.begin(), words.end()), words.end());
+    auto folded = words;
+    std::stable_sort(folded.begin(), folded.end(), [](const std::string& a, const std::string& b) {
+        auto key = [](const std::string& s) {
+            std::string k;
+            for (char c : s)
+                if (std::isalnum(static_cast<unsigned char>(c)))
+                    k += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            return k;
+        };
+        return key(a) != key(b) ? key(a) < key(b) : a < b;
+    });
+    struct Case {
+        std::vector<std::string> list;
+        ReferenceOrder reference;
+        bool reversed;
+    };
+    const Case cases[] = {
+        {words, ReferenceOrder::byte, false},
+        {std::vector<std::string>(words.rbegin(), words.rend()), ReferenceOrder::byte, true},
+        {folded, ReferenceOrder::dictionary_folded, false},
+    };
+    for (const Case& c : cases) {
+        const Bytes list = bytes_of(lines_of(c.list));
+        const Bytes archive = pack_list(list, false);
+        ArchiveInfo info;
+        ASSERT_EQ(describe(archive, info), UnpackStatus::ok);
+        // A descending list is also the uniform code's cheapest case: every line the largest.
+        if (info.order_model != static_cast<std::uint8_t>(OrderModel::uniform)) {
+            EXPECT_EQ(info.reference, c.reference);
+            EXPECT_EQ(info.reversed, c.reversed);
+        }
+        EXPECT_LT(info.order_bytes, 16u);
+        Bytes restored;
+        ASSERT_EQ(unpack(archive, restored), UnpackStatus::ok);
+        EXPECT_EQ(restored, list);
+    }
+}
+
+TEST(Pack, EveryFlippedBitAndEveryTruncationIsRefused) {
+    const Bytes lists[] = {
+        bytes_of(random_word_file(9, {.lines = 60, .distinct = 20})),
+        bytes_of(random_word_file(9, {.lines = 40, .alphabet = 256, .final_line_feed = false})),
+    };
+    for (const Bytes& list : lists) {
+        for (const bool library_stages : {true, false}) {
+            const Bytes archive = pack_list(list, library_stages);
+            Bytes restored;
+            for (std::size_t bit = 0; bit < archive.size() * 8; ++bit) {
+                Bytes damaged = archive;
+                damaged[bit / 8] ^= static_cast<std::uint8_t>(1u << (bit % 8));
+                ASSERT_NE(unpack(damaged, restored), UnpackStatus::ok) << "bit " << bit;
+            }
+            for (std::size_t size = 0; size < archive.size(); ++size)
+                ASSERT_NE(unpack(std::span(archive).first(size), restored), UnpackStatus::ok)
+                    << "size " << size;
+        }
+    }
+}
+
+TEST(Pack, RefusalsSayWhy) {
+    const Bytes archive = pack_list(bytes_of("b\na\n"));
+    Bytes restored;
+    EXPECT_EQ(unpack(bytes_of("hello\n"), restored), UnpackStatus::not_an_archive);
+    Bytes newer = archive;
+    newer[4] = kArchiveVersion + 1;
+    EXPECT_EQ(unpack(newer, restored), UnpackStatus::unsupported_version);
+    EXPECT_EQ(unpack(archive, restored, 3), UnpackStatus::too_large);
+    EXPECT_EQ(unpack(archive, restored, 4), UnpackStatus::ok);
+}
+
+}  // namespace
+}  // namespace wordperm
