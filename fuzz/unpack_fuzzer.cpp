@@ -40,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> list;
     if (unpack(archive, list, kListLimitBytes) != UnpackStatus::ok) return 0;
     std::vector<std::uint8_t> again, restored;
-    require(pack(list, again, PackOptions{false}) == PackStatus::ok, "a restored list does not pack");
+    require(pack(list, again, PackOptions{false}) == PackStatus::ok,
+            "a restored list does not pack");
     require(unpack(again, restored) == UnpackStatus::ok && restored == list,
             "a restored list does not round trip");
     return 0;

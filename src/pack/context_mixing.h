@@ -7,9 +7,12 @@
 // refines the mix through adaptive probability maps (Apm) indexed by a small context.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <vector>
 
 namespace wordperm {
@@ -74,21 +77,44 @@ inline void counter_update(Counter& c, int bit) {
     c = (static_cast<std::uint32_t>(p + step) << 10) | n;
 }
 
-// Mixes up to kMaxInputs stretched probabilities with one of `sets` weight vectors.
+// A table of counters aligned to 64-byte cache lines, so that a block of 16 counters (the nodes
+// of a nibble's bit tree) is one line: one miss per nibble and context, which a prefetch can
+// start early.
+class CounterTable {
+  public:
+    explicit CounterTable(std::size_t size) : counters_(new (std::align_val_t{64}) Counter[size]) {
+        std::fill_n(counters_.get(), size, kCounterStart);
+    }
+    Counter& operator[](std::size_t i) { return counters_[i]; }
+    void prefetch(std::size_t i) const { __builtin_prefetch(&counters_[i]); }
+
+  private:
+    struct AlignedDelete {
+        void operator()(Counter* p) const { ::operator delete[](p, std::align_val_t{64}); }
+    };
+    std::unique_ptr<Counter[], AlignedDelete> counters_;
+};
+
+// Mixes up to kMaxInputs stretched probabilities with one of `sets` weight vectors. The
+// learning rate starts at floor + extra and decays towards floor as updates accumulate (after
+// 2^18 updates it is floor + extra / 2): large steps while the weights are far off, small ones
+// once they have settled.
 class Mixer {
   public:
     static constexpr int kMaxInputs = 8;
 
-    Mixer(int inputs, int sets, int learning_rate)
+    Mixer(int inputs, std::size_t sets, int rate_floor, int rate_extra)
         : inputs_(inputs),
-          learning_rate_(learning_rate),
-          weights_(static_cast<std::size_t>(inputs) * static_cast<std::size_t>(sets), 1 << 14) {}
+          rate_floor_(rate_floor),
+          rate_extra_(rate_extra),
+          rate_(256 * (rate_floor + rate_extra)),
+          weights_(static_cast<std::size_t>(inputs) * sets, 1 << 14) {}
 
     void set_input(int i, int stretched) { input_[i] = stretched; }
 
     // The mixed 12-bit probability, with the weights of `set`.
-    int mix(int set) {
-        weight_ = &weights_[static_cast<std::size_t>(set) * static_cast<std::size_t>(inputs_)];
+    int mix(std::size_t set) {
+        weight_ = &weights_[set * static_cast<std::size_t>(inputs_)];
         std::int64_t dot = 0;
         for (int i = 0; i < inputs_; ++i)
             dot += static_cast<std::int64_t>(input_[i]) * weight_[i];
@@ -98,14 +124,19 @@ class Mixer {
 
     // Moves the weights of the last mix towards the bit that followed.
     void update(int bit) {
-        const int error = ((bit << 12) - p_) * learning_rate_;
+        if ((++updates_ & 1023) == 0 && rate_extra_ != 0)
+            rate_ = static_cast<int>(256 * rate_floor_ + std::int64_t{256} * rate_extra_ * 65536 /
+                                                             (65536 + updates_ / 4));
+        const int error = (((bit << 12) - p_) * rate_) >> 8;
         for (int i = 0; i < inputs_; ++i)
             weight_[i] += (input_[i] * error) >> 10;
     }
 
   private:
     int inputs_;
-    int learning_rate_;
+    int rate_floor_, rate_extra_;
+    int rate_;  // the learning rate in units of 1/256
+    std::int64_t updates_ = 0;
     std::vector<std::int32_t> weights_;
     std::int32_t* weight_ = nullptr;  // the set of the last mix
     int input_[kMaxInputs] = {};

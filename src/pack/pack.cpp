@@ -219,6 +219,39 @@ bool decode_set_section(const ArchiveHeader& header, std::span<const std::uint8_
            front_decode(form, header.distinct, header.original_bytes, set);
 }
 
+// Decodes the order section into line_index, the distinct line of each list line. `set` gives
+// the lines for a reference order other than byte order, and may be null otherwise.
+bool decode_order_section(const ArchiveHeader& header, std::span<const std::uint8_t> section,
+                          const LineSet* set, std::span<const std::uint32_t> counts,
+                          std::span<std::uint32_t> line_index) {
+    const auto& entry = header.sections[2];
+    if (entry.stage == 0) return true;  // one line, or one distinct line: all zeros
+    SectionDecoder in(section);
+    const auto model = static_cast<OrderModel>(entry.stage);
+    if (model == OrderModel::uniform)
+        return decode_order(in.decoder, in.stream, model, counts, line_index);
+    const std::uint32_t d = header.distinct;
+    const auto reference = static_cast<ReferenceOrder>(entry.variant / 2);
+    const bool reversed = entry.variant % 2 != 0;
+    std::vector<std::uint32_t> rank;
+    if (reference == ReferenceOrder::byte) {
+        rank.resize(d);
+        for (std::uint32_t k = 0; k < d; ++k)
+            rank[k] = reversed ? d - 1 - k : k;
+    } else {
+        rank = reference_ranks(*set, reference, reversed);
+    }
+    std::vector<std::uint32_t> line_of_rank(d), counts_by_rank(d);
+    for (std::uint32_t k = 0; k < d; ++k) {
+        line_of_rank[rank[k]] = k;
+        counts_by_rank[rank[k]] = counts[k];
+    }
+    if (!decode_order(in.decoder, in.stream, model, counts_by_rank, line_index)) return false;
+    for (auto& i : line_index)
+        i = line_of_rank[i];
+    return true;
+}
+
 UnpackStatus unpack_checked(std::span<const std::uint8_t> archive, Bytes& list,
                             std::uint64_t limit) {
     ArchiveHeader header;
@@ -239,35 +272,43 @@ UnpackStatus unpack_checked(std::span<const std::uint8_t> archive, Bytes& list,
     const bool final_line_feed = !(header.flags & kFlagBareLastLine);
 
     LineSet set;
-    if (d != 0 && !decode_set_section(header, sections[0], set)) return UnpackStatus::damaged;
     set.count.assign(d, 1);
     if (d < n) {
         SectionDecoder in(sections[1]);
         if (!decode_counts(in.decoder, in.stream, n, set.count)) return UnpackStatus::damaged;
     }
-    if (joined_size(set, final_line_feed) != header.original_bytes) return UnpackStatus::damaged;
-
-    std::vector<std::uint32_t> line_index(n, 0);
+    // The order needs the set's lines only to sort them into a reference order other than their
+    // own; otherwise it is decoded beside the set, on the second core.
     const auto& order = header.sections[2];
-    if (order.stage == static_cast<std::uint8_t>(OrderModel::uniform)) {
-        SectionDecoder in(sections[2]);
-        if (!decode_order(in.decoder, in.stream, OrderModel::uniform, set.count, line_index))
-            return UnpackStatus::damaged;
-    } else if (order.stage != 0) {
-        std::vector<std::uint32_t> rank = reference_ranks(
-            set, static_cast<ReferenceOrder>(order.variant / 2), order.variant % 2 != 0);
-        std::vector<std::uint32_t> line_of_rank(d), counts(d);
-        for (std::uint32_t k = 0; k < d; ++k) {
-            line_of_rank[rank[k]] = k;
-            counts[rank[k]] = set.count[k];
-        }
-        SectionDecoder in(sections[2]);
-        if (!decode_order(in.decoder, in.stream, static_cast<OrderModel>(order.stage), counts,
-                          line_index))
-            return UnpackStatus::damaged;
-        for (auto& i : line_index)
-            i = line_of_rank[i];
-    }
+    const bool order_needs_lines =
+        order.stage != 0 && order.stage != static_cast<std::uint8_t>(OrderModel::uniform) &&
+        static_cast<ReferenceOrder>(order.variant / 2) != ReferenceOrder::byte;
+    std::vector<std::uint32_t> line_index(n, 0);
+    bool set_ok = true, order_ok = true, out_of_memory = false;
+    run_both(
+        n,
+        [&] {
+            try {
+                set_ok = d == 0 || decode_set_section(header, sections[0], set);
+            } catch (const std::bad_alloc&) {
+                out_of_memory = true;
+            }
+        },
+        [&] {
+            if (order_needs_lines) return;
+            try {
+                order_ok =
+                    decode_order_section(header, sections[2], nullptr, set.count, line_index);
+            } catch (const std::bad_alloc&) {
+                out_of_memory = true;
+            }
+        });
+    if (out_of_memory) throw std::bad_alloc();
+    if (!set_ok || !order_ok) return UnpackStatus::damaged;
+    if (joined_size(set, final_line_feed) != header.original_bytes) return UnpackStatus::damaged;
+    if (order_needs_lines &&
+        !decode_order_section(header, sections[2], &set, set.count, line_index))
+        return UnpackStatus::damaged;
     list = join_list(set, line_index, final_line_feed);
     if (list_checksum(list) != header.original_crc) {
         list.clear();

@@ -18,7 +18,7 @@ namespace {
 
 constexpr int kTerminator = '\n';
 constexpr int kByteContexts = 6;            // contexts of a byte; the first is a direct table
-constexpr int kLengthContexts = 5;          // contexts of a prefix length
+constexpr int kLengthContexts = 7;          // contexts of a prefix length
 constexpr std::uint32_t kLongPrefix = 255;  // prefix lengths from here on leave the bit tree
 
 struct EncodeBits {
@@ -51,16 +51,18 @@ class SetModel {
         : byte_mask_((1u << table_bits) - 1),
           length_mask_((1u << (table_bits - 2)) - 1),
           position_(std::size_t{1} << 16, kCounterStart),
-          byte_mixer_(kByteContexts + 1, 256 * 3, 6),
+          byte_mixer_(kByteContexts + 1, 256 * 3, 2, 10),
+          mixer2_mask_((1u << std::min(table_bits + 2, 16)) - 1),
+          byte_mixer2_(kByteContexts + 1, std::size_t{mixer2_mask_} + 1, 2, 10),
           apm_mask_((1u << std::min(table_bits - 4, 16)) - 1),
           byte_apm1_(std::size_t{apm_mask_} + 1, 7),
           byte_apm2_(2 * (std::size_t{apm_mask_} + 1), 7),
-          length_mixer_(kLengthContexts + 1, 64, 4),
+          length_mixer_(kLengthContexts + 1, 64 * 16, 4, 0),
           length_apm_(256, 7) {
-        for (auto& table : bytes_)
-            table.assign(std::size_t{1} << table_bits, kCounterStart);
-        for (auto& table : lengths_)
-            table.assign(std::size_t{1} << (table_bits - 2), kCounterStart);
+        for (int i = 1; i < kByteContexts; ++i)
+            bytes_.emplace_back(std::size_t{1} << table_bits);
+        for (int i = 0; i < kLengthContexts; ++i)
+            lengths_.emplace_back(std::size_t{1} << (table_bits - 2));
     }
 
     // Codes line `index` after `previous` (empty for the first line). The encoder passes the
@@ -103,23 +105,31 @@ class SetModel {
     }
 
     template <typename Bits>
-    int code_bit(Bits& bits, int bit, const std::uint32_t* index, int set, std::size_t apm1,
-                 std::size_t apm2) {
-        byte_mixer_.set_input(0, stretch(counter_p(position_[index[0]])));
-        for (int i = 1; i < kByteContexts; ++i)
-            byte_mixer_.set_input(i, stretch(counter_p(bytes_[i - 1][index[i]])));
-        byte_mixer_.set_input(kByteContexts, 256);
-        const int mixed = byte_mixer_.mix(set);
+    int code_bit(Bits& bits, int bit, const std::uint32_t* index, std::size_t set, std::size_t set2,
+                 std::size_t apm1, std::size_t apm2) {
+        for (int i = 0; i <= kByteContexts; ++i) {
+            const int input =
+                i == kByteContexts ? 256
+                : i == 0           ? stretch(counter_p(position_[index[0]]))
+                         : stretch(counter_p(bytes_[static_cast<std::size_t>(i - 1)][index[i]]));
+            byte_mixer_.set_input(i, input);
+            byte_mixer2_.set_input(i, input);
+        }
+        // Two weight sets, one chosen by the bits of the byte so far and its kind, one by those
+        // bits and the byte before, averaged in the logistic domain.
+        const int mixed =
+            squash((stretch(byte_mixer_.mix(set)) + stretch(byte_mixer2_.mix(set2))) / 2);
         const int p1 = byte_apm1_.refine(mixed, apm1);
         const int p2 = byte_apm2_.refine(mixed, apm2);
         const int p = std::clamp((mixed + p1 + 2 * p2 + 2) >> 2, 1, 4095);
         bit = bits(bit, p);
         byte_mixer_.update(bit);
+        byte_mixer2_.update(bit);
         byte_apm1_.update(bit);
         byte_apm2_.update(bit);
         counter_update(position_[index[0]], bit);
         for (int i = 1; i < kByteContexts; ++i)
-            counter_update(bytes_[i - 1][index[i]], bit);
+            counter_update(bytes_[static_cast<std::size_t>(i - 1)][index[i]], bit);
         return bit;
     }
 
@@ -155,6 +165,7 @@ class SetModel {
         for (int i = 1; i < kByteContexts; ++i) {
             hash[i] = hash_context(context[i]);
             block[i] = hash[i] << 4;
+            bytes_[static_cast<std::size_t>(i - 1)].prefetch(block[i] & byte_mask_);
         }
         const int kind = first ? 1 : jp < 2 ? 2 : 0;
         // The first byte's bound, or the byte two back: below 512 either way.
@@ -178,7 +189,8 @@ class SetModel {
                 for (int i = 1; i < kByteContexts; ++i)
                     index[i] = (block[i] + static_cast<std::uint32_t>(nibble)) & byte_mask_;
                 bit =
-                    code_bit(bits, bit_wanted, index, c0 + 256 * kind,
+                    code_bit(bits, bit_wanted, index, static_cast<std::size_t>(c0 + 256 * kind),
+                             (static_cast<std::size_t>(c0) | (c1 & 0xFF) << 8) & mixer2_mask_,
                              (static_cast<std::size_t>(c0) | (c1 & 0xFF) << 8) & apm_mask_,
                              (static_cast<std::size_t>(c0) | apm2_high << 8) & (2 * apm_mask_ + 1));
             } else {
@@ -188,14 +200,31 @@ class SetModel {
             c0 = c0 * 2 + bit;
             nibble = nibble * 2 + bit;
             if (b == 4) {
-                for (int i = 1; i < kByteContexts; ++i)
+                for (int i = 1; i < kByteContexts; ++i) {
                     block[i] =
                         hash_context(std::uint64_t{hash[i]} * 31 + static_cast<std::uint64_t>(c0))
                         << 4;
+                    bytes_[static_cast<std::size_t>(i - 1)].prefetch(block[i] & byte_mask_);
+                }
                 nibble = 1;
             }
         }
         return c0 & 0xFF;
+    }
+
+    // The byte of `line` at `at`, or 256 past either end (`at` may have wrapped below 0).
+    static std::uint64_t byte_at(std::string_view line, std::size_t at) {
+        return at < line.size() ? static_cast<std::uint8_t>(line[at]) : 256;
+    }
+
+    // The previous line's bytes from where it parted from the line before it: the ending that
+    // the next line most likely drops or keeps, with its length.
+    std::uint64_t ending_context(std::string_view previous) const {
+        const std::size_t from = std::min(previous_prefix_, previous.size());
+        std::uint64_t h = 0x9E37;
+        for (std::size_t j = from; j < previous.size(); ++j)
+            h = (h + static_cast<std::uint8_t>(previous[j]) + 1) * 0x100000001B3ULL;
+        return h * 8 + 5 + (std::uint64_t{std::min<std::size_t>(previous.size() - from, 15)} << 50);
     }
 
     // Codes p, at most previous.size(), as min(p, kLongPrefix) through an 8-level bit tree, and
@@ -215,6 +244,11 @@ class SetModel {
             (length << 6 | last) | std::uint64_t{2} << 20,
             (last << 6 | last2) | std::uint64_t{3} << 20 | length << 30,
             (end1 | end2 << 9 | (length - std::min(length, last)) << 18) | std::uint64_t{4} << 30,
+            ending_context(previous),
+            (byte_at(previous, previous_prefix_ - 1) | byte_at(previous, previous_prefix_) << 9 |
+             last << 18) *
+                    8 +
+                6,
         };
         std::uint32_t hash[kLengthContexts];
         for (int i = 0; i < kLengthContexts; ++i)
@@ -231,17 +265,19 @@ class SetModel {
                 std::uint32_t index[kLengthContexts];
                 for (int i = 0; i < kLengthContexts; ++i) {
                     index[i] = (hash[i] + c0) & length_mask_;
-                    length_mixer_.set_input(i, stretch(counter_p(lengths_[i][index[i]])));
+                    length_mixer_.set_input(
+                        i, stretch(counter_p(lengths_[static_cast<std::size_t>(i)][index[i]])));
                 }
                 length_mixer_.set_input(kLengthContexts, 256);
-                const int mixed = length_mixer_.mix(static_cast<int>(last));
+                const int mixed = length_mixer_.mix(
+                    last + 64 * std::min<std::uint64_t>(length - std::min(length, last), 15));
                 const int refined = length_apm_.refine(mixed, c0);
                 const int p = std::clamp((mixed + 3 * refined) >> 2, 1, 4095);
                 bit = bits(static_cast<int>((wanted >> b) & 1), p);
                 length_mixer_.update(bit);
                 length_apm_.update(bit);
                 for (int i = 0; i < kLengthContexts; ++i)
-                    counter_update(lengths_[i][index[i]], bit);
+                    counter_update(lengths_[static_cast<std::size_t>(i)][index[i]], bit);
             }
             if (bit) value = middle;
             c0 = c0 * 2 + static_cast<std::uint32_t>(bit);
@@ -254,10 +290,12 @@ class SetModel {
     }
 
     std::uint32_t byte_mask_, length_mask_;
-    std::vector<Counter> position_;  // direct: position, first-byte flag, distance from p
-    std::vector<Counter> bytes_[kByteContexts - 1];
-    std::vector<Counter> lengths_[kLengthContexts];
+    std::vector<Counter> position_;      // direct: position, first-byte flag, distance from p
+    std::vector<CounterTable> bytes_;    // the hashed contexts of a byte, 2^table_bits each
+    std::vector<CounterTable> lengths_;  // of a prefix length, 2^(table_bits - 2) each
     Mixer byte_mixer_;
+    std::uint32_t mixer2_mask_;  // the second mixer's weight sets less one
+    Mixer byte_mixer2_;
     std::uint32_t apm_mask_;  // the first map's contexts less one; the second has twice as many
     Apm byte_apm1_, byte_apm2_;
     Mixer length_mixer_;
