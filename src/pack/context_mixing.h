@@ -42,9 +42,11 @@ struct StretchTable {
     }
 };
 
+// Built once at start-up, so that the per-bit lookups need no guard.
+inline const StretchTable kStretchTable;
+
 inline int stretch(int p) {
-    static const StretchTable table;
-    return table.value[static_cast<std::size_t>(p)];
+    return kStretchTable.value[static_cast<std::size_t>(p)];
 }
 
 // An adaptive probability of a 1: 22 bits of probability above 10 bits of count. It moves by
@@ -59,20 +61,22 @@ inline int counter_p(Counter c) {
     return p < 1 ? 1 : p > 4095 ? 4095 : p;
 }
 
+// 2^16 / (n + 1.5) for each count n.
+struct CounterSteps {
+    std::array<std::int32_t, kCounterLimit + 1> value;
+    CounterSteps() {
+        for (std::uint32_t n = 0; n <= kCounterLimit; ++n)
+            value[n] = static_cast<std::int32_t>(65536 * 2 / (2 * n + 3));
+    }
+};
+inline const CounterSteps kCounterSteps;
+
 inline void counter_update(Counter& c, int bit) {
-    struct Reciprocals {
-        std::array<std::int32_t, kCounterLimit + 1> value;
-        Reciprocals() {
-            for (std::uint32_t n = 0; n <= kCounterLimit; ++n)
-                value[n] = static_cast<std::int32_t>(65536 * 2 / (2 * n + 3));
-        }
-    };
-    static const Reciprocals reciprocal;
     const auto p = static_cast<std::int32_t>(c >> 10);
     std::uint32_t n = c & 1023;
     const std::int32_t target = bit ? (1 << 22) - 1 : 0;
     const auto step = static_cast<std::int32_t>(
-        (static_cast<std::int64_t>(target - p) * reciprocal.value[n]) >> 16);
+        (static_cast<std::int64_t>(target - p) * kCounterSteps.value[n]) >> 16);
     if (n < kCounterLimit) ++n;
     c = (static_cast<std::uint32_t>(p + step) << 10) | n;
 }

@@ -30,8 +30,9 @@ Bytes pack_list(const Bytes& list, bool library_stages = true) {
     return archive;
 }
 
-void expect_round_trip(const Bytes& list) {
-    for (const bool library_stages : {true, false}) {
+void expect_round_trip(const Bytes& list, bool with_library_stages = true) {
+    for (const bool library_stages : {false, true}) {
+        if (library_stages && !with_library_stages) continue;
         const Bytes archive = pack_list(list, library_stages);
         Bytes restored;
         ASSERT_EQ(unpack(archive, restored), UnpackStatus::ok);
@@ -77,9 +78,9 @@ TEST(Pack, EdgeCasesRoundTrip) {
 
 TEST(Pack, RandomListsRoundTrip) {
     const WordFileShape shapes[] = {
-        {.lines = 1500},
+        {.lines = 800},
         {.lines = 1500, .distinct = 40},
-        {.lines = 1000, .alphabet = 256, .max_length = 12},
+        {.lines = 600, .alphabet = 256, .max_length = 12},
         {.lines = 200, .alphabet = 3, .max_length = 300, .final_line_feed = false},
         {.lines = 500, .alphabet = 256, .max_length = 4, .distinct = 30, .final_line_feed = false},
     };
@@ -87,7 +88,9 @@ TEST(Pack, RandomListsRoundTrip) {
         for (const WordFileShape& shape : shapes) {
             SCOPED_TRACE(seed);
             SCOPED_TRACE(shape.lines + shape.alphabet);
-            expect_round_trip(bytes_of(random_word_file(seed, shape)));
+            // The library stages have their own tests; one list in all tries them here.
+            expect_round_trip(bytes_of(random_word_file(seed, shape)),
+                              seed == 1 && shape.distinct != 0);
         }
 }
 
@@ -159,6 +162,19 @@ TEST(Pack, EveryFlippedBitAndEveryTruncationIsRefused) {
             for (std::size_t size = 0; size < archive.size(); ++size)
                 ASSERT_NE(unpack(std::span(archive).first(size), restored), UnpackStatus::ok)
                     << "size " << size;
+            // With the archive's checksum made right again the decoders meet the damage
+            // themselves: they must refuse it, or give back the list unchanged.
+            const std::size_t body = archive.size() - kTrailerBytes;
+            for (std::size_t bit = 0; bit < body * 8; bit += 23) {
+                Bytes damaged = archive;
+                damaged[bit / 8] ^= static_cast<std::uint8_t>(1u << (bit % 8));
+                const std::uint32_t crc = archive_checksum(std::span(damaged).first(body));
+                for (std::size_t i = 0; i < kTrailerBytes; ++i)
+                    damaged[body + i] = static_cast<std::uint8_t>(crc >> (8 * i));
+                if (unpack(damaged, restored) == UnpackStatus::ok) {
+                    ASSERT_EQ(restored, list) << "bit " << bit;
+                }
+            }
         }
     }
 }
