@@ -156,7 +156,7 @@ class Apm {
         for (std::size_t c = 0; c < contexts; ++c)
             for (int j = 0; j < 33; ++j)
                 table_[c * 33 + static_cast<std::size_t>(j)] =
-                    static_cast<std::uint32_t>(squash((j - 16) * 128) * 16);
+                    static_cast<std::uint16_t>(squash((j - 16) * 128) * 16);
     }
 
     int refine(int p, std::size_t context) {
@@ -164,21 +164,18 @@ class Apm {
         const int w = s & 127;
         const std::size_t base = context * 33 + static_cast<std::size_t>(s >> 7);
         index_ = base + static_cast<std::size_t>(w >> 6);
-        return static_cast<int>((table_[base] * static_cast<std::uint32_t>(128 - w) +
-                                 table_[base + 1] * static_cast<std::uint32_t>(w)) >>
-                                11);
+        return (table_[base] * (128 - w) + table_[base + 1] * w) >> 11;
     }
 
     void update(int bit) {
-        const int target = (bit << 16) + (bit << rate_) - bit - bit;
+        const int target = bit ? 65535 : 0;
         auto& v = table_[index_];
-        v = static_cast<std::uint32_t>(static_cast<int>(v) +
-                                       ((target - static_cast<int>(v)) >> rate_));
+        v = static_cast<std::uint16_t>(v + ((target - v) >> rate_));
     }
 
   private:
     int rate_;
-    std::vector<std::uint32_t> table_;
+    std::vector<std::uint16_t> table_;  // probabilities in units of 2^-16
     std::size_t index_ = 0;
 };
 

@@ -49,12 +49,12 @@ class SetModel {
   public:
     explicit SetModel(int table_bits)
         : byte_mask_((1u << table_bits) - 1),
-          length_mask_((1u << (table_bits - 2)) - 1),
+          length_mask_((1u << (table_bits - 3)) - 1),
           position_(std::size_t{1} << 16, kCounterStart),
           byte_mixer_(kByteContexts + 1, 256 * 3, 2, 10),
           mixer2_mask_((1u << std::min(table_bits + 2, 16)) - 1),
           byte_mixer2_(kByteContexts + 1, std::size_t{mixer2_mask_} + 1, 2, 10),
-          apm_mask_((1u << std::min(table_bits - 4, 16)) - 1),
+          apm_mask_((1u << std::min(table_bits - 3, 16)) - 1),
           byte_apm1_(std::size_t{apm_mask_} + 1, 7),
           byte_apm2_(2 * (std::size_t{apm_mask_} + 1), 7),
           length_mixer_(kLengthContexts + 1, 64 * 16, 4, 0),
@@ -62,7 +62,7 @@ class SetModel {
         for (int i = 1; i < kByteContexts; ++i)
             bytes_.emplace_back(std::size_t{1} << table_bits);
         for (int i = 0; i < kLengthContexts; ++i)
-            lengths_.emplace_back(std::size_t{1} << (table_bits - 2));
+            lengths_.emplace_back(std::size_t{1} << (table_bits - 3));
     }
 
     // Codes line `index` after `previous` (empty for the first line). The encoder passes the
@@ -292,7 +292,7 @@ class SetModel {
     std::uint32_t byte_mask_, length_mask_;
     std::vector<Counter> position_;      // direct: position, first-byte flag, distance from p
     std::vector<CounterTable> bytes_;    // the hashed contexts of a byte, 2^table_bits each
-    std::vector<CounterTable> lengths_;  // of a prefix length, 2^(table_bits - 2) each
+    std::vector<CounterTable> lengths_;  // of a prefix length, 2^(table_bits - 3) each
     Mixer byte_mixer_;
     std::uint32_t mixer2_mask_;  // the second mixer's weight sets less one
     Mixer byte_mixer2_;
