@@ -55,7 +55,7 @@ TEST(OrderModels, DecodeWhatTheyCodeAndUniformMeetsTheBound) {
     for (const OrderModel model :
          {OrderModel::uniform, OrderModel::cursor, OrderModel::cursor_distance})
         for (const Case& c : cases) {
-            SCOPED_TRACE(static_cast<int>(model) * 1000 + c.distinct);
+            SCOPED_TRACE(static_cast<std::uint32_t>(model) * 1000 + c.distinct);
             const Order order = random_order(c.distinct, c.distinct, c.max_count, c.sorted_share);
             const auto code = encode_section([&](RangeEncoder& encoder, Stream& stream) {
                 encode_order(encoder, stream, model, order.x, order.counts);
