@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "pack/context_mixing.h"
+#include "pack/front_coding.h"
 #include "rangecoder/frequency_coder.h"
 
 namespace wordperm {
@@ -73,7 +74,7 @@ class SetModel {
                    std::size_t room) {
         std::size_t p = 0;
         if (index != 0) {
-            p = code_prefix_length(bits, shared_prefix_of(previous, known), previous);
+            p = code_prefix_length(bits, shared_prefix(previous, known), previous);
             if (p > previous.size() || p > room) return false;
         }
         line_.assign(previous.begin(), previous.begin() + static_cast<std::ptrdiff_t>(p));
@@ -97,13 +98,6 @@ class SetModel {
     const std::string& line() const { return line_; }
 
   private:
-    static std::size_t shared_prefix_of(std::string_view a, std::string_view b) {
-        std::size_t p = 0;
-        while (p < a.size() && p < b.size() && a[p] == b[p])
-            ++p;
-        return p;
-    }
-
     template <typename Bits>
     int code_bit(Bits& bits, int bit, const std::uint32_t* index, std::size_t set, std::size_t set2,
                  std::size_t apm1, std::size_t apm2) {
