@@ -52,12 +52,12 @@ class SetModel {
         : byte_mask_((1u << table_bits) - 1),
           length_mask_((1u << (table_bits - 3)) - 1),
           position_(std::size_t{1} << 16, kCounterStart),
-          byte_mixer_(kByteContexts + 1, 256 * 3, 2, 10),
+          byte_mixer_(kByteContexts + 1, 256 * 3, 1, 3),
           mixer2_mask_((1u << std::min(table_bits + 2, 16)) - 1),
-          byte_mixer2_(kByteContexts + 1, std::size_t{mixer2_mask_} + 1, 2, 10),
+          byte_mixer2_(kByteContexts + 1, std::size_t{mixer2_mask_} + 1, 1, 3),
           apm_mask_((1u << std::min(table_bits - 3, 16)) - 1),
-          byte_apm1_(std::size_t{apm_mask_} + 1, 7),
-          byte_apm2_(2 * (std::size_t{apm_mask_} + 1), 7),
+          byte_apm1_(std::size_t{apm_mask_} + 1, 5),
+          byte_apm2_(2 * (std::size_t{apm_mask_} + 1), 5),
           length_mixer_(kLengthContexts + 1, 64 * 16, 4, 0),
           length_apm_(256, 7) {
         for (int i = 1; i < kByteContexts; ++i)
