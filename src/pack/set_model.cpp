@@ -52,9 +52,10 @@ class SetModel {
         : byte_mask_((1u << table_bits) - 1),
           length_mask_((1u << (table_bits - 3)) - 1),
           position_(std::size_t{1} << 16, kCounterStart),
-          byte_mixer_(kByteContexts + 1, 256 * 3, 1, 3),
+          gap_(std::size_t{512} << 8, kCounterStart),
+          byte_mixer_(kByteContexts + 2, 256 * 3, 1, 3),
           mixer2_mask_((1u << std::min(table_bits + 2, 16)) - 1),
-          byte_mixer2_(kByteContexts + 1, std::size_t{mixer2_mask_} + 1, 1, 3),
+          byte_mixer2_(kByteContexts + 2, std::size_t{mixer2_mask_} + 1, 1, 3),
           apm_mask_((1u << std::min(table_bits - 3, 16)) - 1),
           byte_apm1_(std::size_t{apm_mask_} + 1, 5),
           byte_apm2_(2 * (std::size_t{apm_mask_} + 1), 5),
@@ -99,12 +100,13 @@ class SetModel {
 
   private:
     template <typename Bits>
-    int code_bit(Bits& bits, int bit, const std::uint32_t* index, std::size_t set, std::size_t set2,
-                 std::size_t apm1, std::size_t apm2) {
-        for (int i = 0; i <= kByteContexts; ++i) {
+    int code_bit(Bits& bits, int bit, const std::uint32_t* index, std::uint32_t gap_index,
+                 std::size_t set, std::size_t set2, std::size_t apm1, std::size_t apm2) {
+        for (int i = 0; i < kByteContexts + 2; ++i) {
             const int input =
-                i == kByteContexts ? 256
-                : i == 0           ? stretch(counter_p(position_[index[0]]))
+                i == kByteContexts + 1 ? 256
+                : i == kByteContexts   ? stretch(counter_p(gap_[gap_index]))
+                : i == 0               ? stretch(counter_p(position_[index[0]]))
                          : stretch(counter_p(bytes_[static_cast<std::size_t>(i - 1)][index[i]]));
             byte_mixer_.set_input(i, input);
             byte_mixer2_.set_input(i, input);
@@ -122,6 +124,7 @@ class SetModel {
         byte_apm1_.update(bit);
         byte_apm2_.update(bit);
         counter_update(position_[index[0]], bit);
+        counter_update(gap_[gap_index], bit);
         for (int i = 1; i < kByteContexts; ++i)
             counter_update(bytes_[static_cast<std::size_t>(i - 1)][index[i]], bit);
         return bit;
@@ -162,6 +165,8 @@ class SetModel {
             bytes_[static_cast<std::size_t>(i - 1)].prefetch(block[i] & byte_mask_);
         }
         const int kind = first ? 1 : jp < 2 ? 2 : 0;
+        const auto gap_context = static_cast<std::uint32_t>(
+            first ? lower + 1 : 256 + static_cast<int>(std::min<std::size_t>(jp, 255)));
         // The first byte's bound, or the byte two back: below 512 either way.
         const std::size_t apm2_high =
             first ? static_cast<std::size_t>(lower + 1) : 256 + (c2 & 0xFF);
@@ -182,11 +187,12 @@ class SetModel {
                     static_cast<std::uint32_t>(context[0] << 8 | static_cast<std::uint64_t>(c0));
                 for (int i = 1; i < kByteContexts; ++i)
                     index[i] = (block[i] + static_cast<std::uint32_t>(nibble)) & byte_mask_;
-                bit =
-                    code_bit(bits, bit_wanted, index, static_cast<std::size_t>(c0 + 256 * kind),
-                             (static_cast<std::size_t>(c0) | (c1 & 0xFF) << 8) & mixer2_mask_,
-                             (static_cast<std::size_t>(c0) | (c1 & 0xFF) << 8) & apm_mask_,
-                             (static_cast<std::size_t>(c0) | apm2_high << 8) & (2 * apm_mask_ + 1));
+                bit = code_bit(
+                    bits, bit_wanted, index, gap_context << 8 | static_cast<std::uint32_t>(c0),
+                    static_cast<std::size_t>(c0 + 256 * kind),
+                    (static_cast<std::size_t>(c0) | (c1 & 0xFF) << 8) & mixer2_mask_,
+                    (static_cast<std::size_t>(c0) | (c1 & 0xFF) << 8) & apm_mask_,
+                    (static_cast<std::size_t>(c0) | apm2_high << 8) & (2 * apm_mask_ + 1));
             } else {
                 bit = zero_allowed ? 0 : 1;
             }
@@ -284,7 +290,9 @@ class SetModel {
     }
 
     std::uint32_t byte_mask_, length_mask_;
-    std::vector<Counter> position_;      // direct: position, first-byte flag, distance from p
+    std::vector<Counter> position_;  // direct: position, first-byte flag, distance from p
+    // direct: the first byte's lower bound, or how far the byte is from p
+    std::vector<Counter> gap_;
     std::vector<CounterTable> bytes_;    // the hashed contexts of a byte, 2^table_bits each
     std::vector<CounterTable> lengths_;  // of a prefix length, 2^(table_bits - 3) each
     Mixer byte_mixer_;
