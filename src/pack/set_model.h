@@ -6,12 +6,13 @@
 // two things for free: p is at most the previous line's length, and the byte at p is above the
 // previous line's byte there (any byte but the terminator when the previous line ends at p);
 // the decisions that these bounds settle are not coded at all. Every byte is coded as 8
-// decisions, high bit first, each predicted by a mix of hashed contexts: the position in the
-// line, the 3, 4 and 6 bytes before, the previous line's bytes in the same column, and the
-// byte at p's lower bound; two mixers (weights chosen by the byte's bits so far, and by those
-// and the byte before) and two adaptive maps refine the mix. p goes through an 8-level bit tree
-// whose contexts are the previous p's, the previous line's length and ending. The model's byte
-// tables hold 2^table_bits counters per context; the decoder must use the same table_bits.
+// decisions, high bit first, each predicted by a mix of contexts: the position in the line, the
+// byte at p's lower bound (or the distance from p), the 3, 4 and 6 bytes before, the previous
+// line's bytes in the same column, and the lower bound with the bytes before. Two mixers (their
+// weights chosen by the byte's bits so far, and by those and the byte before) and two adaptive
+// maps refine the mix. p goes through an 8-level bit tree whose contexts are the previous p's,
+// the previous line's length and its ending. The byte tables hold 2^table_bits counters per
+// hashed context; the decoder must use the same table_bits.
 #pragma once
 
 #include <cstdint>
