@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <numeric>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "pack/order_models.h"
@@ -74,6 +76,33 @@ TEST(OrderModels, DecodeWhatTheyCodeAndUniformMeetsTheBound) {
             } else if (model == OrderModel::cursor && c.sorted_share > 0) {
                 EXPECT_LT(static_cast<double>(code.size()), bound * (1 - c.sorted_share / 3));
             }
+        }
+}
+
+// Each model's code of two fixed orders, byte for byte (the code as hex): made again only on
+// purpose, since archives hold these codes.
+TEST(OrderModels, CodesByteForByte) {
+    const Order orders[] = {
+        {{0, 1, 2, 5, 3, 4, 6, 7, 9, 8}, Ranks(10, 1)},
+        {{2, 0, 0, 1, 2, 2, 1, 0, 3, 3}, {3, 2, 3, 2}},
+    };
+    const char* const codes[2][3] = {
+        {"00 1A 08", "06 41 C2 3C", "0F F9 F5"},
+        {"81 CD", "A6 C2 DE A3", "AF EC 78 73 F9 32"},
+    };
+    for (std::size_t o = 0; o < 2; ++o)
+        for (const OrderModel model :
+             {OrderModel::uniform, OrderModel::cursor, OrderModel::cursor_distance}) {
+            const auto code = encode_section([&](RangeEncoder& encoder, Stream& stream) {
+                encode_order(encoder, stream, model, orders[o].x, orders[o].counts);
+            });
+            std::string hex;
+            for (const std::uint8_t byte : code) {
+                char digits[4];
+                std::snprintf(digits, sizeof digits, "%02X", byte);
+                hex += (hex.empty() ? "" : " ") + std::string(digits);
+            }
+            EXPECT_EQ(hex, codes[o][static_cast<int>(model) - 1]) << "order " << o;
         }
 }
 
