@@ -1,6 +1,8 @@
 // The set and the order are coded by every candidate and the smallest kept: the archive says
-// which stage coded each section, so the choice costs the reader nothing. The set's candidates
-// run on two threads, the context-mixing model beside the library stages.
+// which stage coded each section, so the choice costs the reader nothing. The context-mixing
+// model, the longest step, runs on one core while the library stages, the counts and the order
+// models take the other; unpacking likewise decodes the order beside the set when the order's
+// reference needs no lines.
 #include "pack/pack.h"
 
 #include <algorithm>
