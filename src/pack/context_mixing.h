@@ -116,6 +116,11 @@ class Mixer {
 
     void set_input(int i, int stretched) { input_[i] = stretched; }
 
+    // Starts loading the weights of `set` for a later mix.
+    void prefetch(std::size_t set) const {
+        __builtin_prefetch(&weights_[set * static_cast<std::size_t>(inputs_)]);
+    }
+
     // The mixed 12-bit probability, with the weights of `set`.
     int mix(std::size_t set) {
         weight_ = &weights_[set * static_cast<std::size_t>(inputs_)];
@@ -158,6 +163,9 @@ class Apm {
                 table_[c * 33 + static_cast<std::size_t>(j)] =
                     static_cast<std::uint16_t>(squash((j - 16) * 128) * 16);
     }
+
+    // Starts loading the points of `context` for a later refine.
+    void prefetch(std::size_t context) const { __builtin_prefetch(&table_[context * 33 + 16]); }
 
     int refine(int p, std::size_t context) {
         const int s = stretch(p) + 2048;

@@ -221,37 +221,41 @@ bool decode_set_section(const ArchiveHeader& header, std::span<const std::uint8_
            front_decode(form, header.distinct, header.original_bytes, set);
 }
 
-// Decodes the order section into line_index, the distinct line of each list line. `set` gives
-// the lines for a reference order other than byte order, and may be null otherwise.
+// The reference order an order section names, as the rank of each distinct line: from the
+// lines themselves, except for byte order. `set` may be null for byte order.
+std::vector<std::uint32_t> section_ranks(const ArchiveHeader& header, const LineSet* set) {
+    const std::uint8_t variant = header.sections[2].variant;
+    const auto reference = static_cast<ReferenceOrder>(variant / 2);
+    const bool reversed = variant % 2 != 0;
+    if (reference != ReferenceOrder::byte) return reference_ranks(*set, reference, reversed, true);
+    const std::uint32_t d = header.distinct;
+    std::vector<std::uint32_t> rank(d);
+    for (std::uint32_t k = 0; k < d; ++k)
+        rank[k] = reversed ? d - 1 - k : k;
+    return rank;
+}
+
+// Decodes the order section into x: for each list line its distinct line (uniform model) or
+// that line's reference rank (cursor models, whose counts_by_rank are the counts in reference
+// order). Without repeated lines every count is 1 in any order, which is what lets the cursor
+// models decode beside the set before the reference order is known.
 bool decode_order_section(const ArchiveHeader& header, std::span<const std::uint8_t> section,
-                          const LineSet* set, std::span<const std::uint32_t> counts,
-                          std::span<std::uint32_t> line_index) {
+                          std::span<const std::uint32_t> counts_by_rank,
+                          std::span<std::uint32_t> x) {
     const auto& entry = header.sections[2];
     if (entry.stage == 0) return true;  // one line, or one distinct line: all zeros
     SectionDecoder in(section);
-    const auto model = static_cast<OrderModel>(entry.stage);
-    if (model == OrderModel::uniform)
-        return decode_order(in.decoder, in.stream, model, counts, line_index);
-    const std::uint32_t d = header.distinct;
-    const auto reference = static_cast<ReferenceOrder>(entry.variant / 2);
-    const bool reversed = entry.variant % 2 != 0;
-    std::vector<std::uint32_t> rank;
-    if (reference == ReferenceOrder::byte) {
-        rank.resize(d);
-        for (std::uint32_t k = 0; k < d; ++k)
-            rank[k] = reversed ? d - 1 - k : k;
-    } else {
-        rank = reference_ranks(*set, reference, reversed);
-    }
-    std::vector<std::uint32_t> line_of_rank(d), counts_by_rank(d);
-    for (std::uint32_t k = 0; k < d; ++k) {
+    return decode_order(in.decoder, in.stream, static_cast<OrderModel>(entry.stage), counts_by_rank,
+                        x);
+}
+
+// Turns reference ranks into distinct lines.
+void ranks_to_lines(std::span<const std::uint32_t> rank, std::span<std::uint32_t> x) {
+    std::vector<std::uint32_t> line_of_rank(rank.size());
+    for (std::uint32_t k = 0; k < rank.size(); ++k)
         line_of_rank[rank[k]] = k;
-        counts_by_rank[rank[k]] = counts[k];
-    }
-    if (!decode_order(in.decoder, in.stream, model, counts_by_rank, line_index)) return false;
-    for (auto& i : line_index)
-        i = line_of_rank[i];
-    return true;
+    for (auto& r : x)
+        r = line_of_rank[r];
 }
 
 UnpackStatus unpack_checked(std::span<const std::uint8_t> archive, Bytes& list,
@@ -279,12 +283,14 @@ UnpackStatus unpack_checked(std::span<const std::uint8_t> archive, Bytes& list,
         SectionDecoder in(sections[1]);
         if (!decode_counts(in.decoder, in.stream, n, set.count)) return UnpackStatus::damaged;
     }
-    // The order needs the set's lines only to sort them into a reference order other than their
-    // own; otherwise it is decoded beside the set, on the second core.
+    // The order is decoded beside the set, on the second core, unless it needs the counts in a
+    // reference order that only the set's lines give: repeated lines and a cursor model against
+    // an order other than byte order.
     const auto& order = header.sections[2];
+    const bool ranked =
+        order.stage != 0 && order.stage != static_cast<std::uint8_t>(OrderModel::uniform);
     const bool order_needs_lines =
-        order.stage != 0 && order.stage != static_cast<std::uint8_t>(OrderModel::uniform) &&
-        static_cast<ReferenceOrder>(order.variant / 2) != ReferenceOrder::byte;
+        ranked && d < n && static_cast<ReferenceOrder>(order.variant / 2) != ReferenceOrder::byte;
     std::vector<std::uint32_t> line_index(n, 0);
     bool set_ok = true, order_ok = true, out_of_memory = false;
     run_both(
@@ -299,8 +305,13 @@ UnpackStatus unpack_checked(std::span<const std::uint8_t> archive, Bytes& list,
         [&] {
             if (order_needs_lines) return;
             try {
-                order_ok =
-                    decode_order_section(header, sections[2], nullptr, set.count, line_index);
+                std::vector<std::uint32_t> counts_by_rank = set.count;
+                if (ranked && d < n) {
+                    const std::vector<std::uint32_t> rank = section_ranks(header, nullptr);
+                    for (std::uint32_t k = 0; k < d; ++k)
+                        counts_by_rank[rank[k]] = set.count[k];
+                }
+                order_ok = decode_order_section(header, sections[2], counts_by_rank, line_index);
             } catch (const std::bad_alloc&) {
                 out_of_memory = true;
             }
@@ -308,9 +319,17 @@ UnpackStatus unpack_checked(std::span<const std::uint8_t> archive, Bytes& list,
     if (out_of_memory) throw std::bad_alloc();
     if (!set_ok || !order_ok) return UnpackStatus::damaged;
     if (joined_size(set, final_line_feed) != header.original_bytes) return UnpackStatus::damaged;
-    if (order_needs_lines &&
-        !decode_order_section(header, sections[2], &set, set.count, line_index))
-        return UnpackStatus::damaged;
+    if (ranked) {
+        const std::vector<std::uint32_t> rank = section_ranks(header, &set);
+        if (order_needs_lines) {
+            std::vector<std::uint32_t> counts_by_rank(d);
+            for (std::uint32_t k = 0; k < d; ++k)
+                counts_by_rank[rank[k]] = set.count[k];
+            if (!decode_order_section(header, sections[2], counts_by_rank, line_index))
+                return UnpackStatus::damaged;
+        }
+        ranks_to_lines(rank, line_index);
+    }
     list = join_list(set, line_index, final_line_feed);
     if (list_checksum(list) != header.original_crc) {
         list.clear();

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/run_both.h"
+
 namespace wordperm {
 namespace {
 
@@ -67,8 +69,8 @@ void folded_key(std::string_view line, std::string& key) {
 
 }  // namespace
 
-std::vector<std::uint32_t> reference_ranks(const LineSet& set, ReferenceOrder order,
-                                           bool reversed) {
+std::vector<std::uint32_t> reference_ranks(const LineSet& set, ReferenceOrder order, bool reversed,
+                                           bool two_threads) {
     const std::size_t d = set.distinct();
     std::vector<std::uint32_t> sorted(d);
     std::iota(sorted.begin(), sorted.end(), 0u);
@@ -86,11 +88,41 @@ std::vector<std::uint32_t> reference_ranks(const LineSet& set, ReferenceOrder or
         auto key = [&](std::uint32_t k) {
             return std::string_view(keys).substr(key_start[k], key_start[k + 1] - key_start[k]);
         };
-        // Byte order of lines is index order, so ties fall back on the index.
-        std::sort(sorted.begin(), sorted.end(), [&](std::uint32_t a, std::uint32_t b) {
-            const int c = key(a).compare(key(b));
-            return c != 0 ? c < 0 : a < b;
-        });
+        // Most comparisons are settled by a key's first 8 bytes, compared as one number (keys
+        // hold no zero byte, so the zero padding of a short key sorts it first, as a string
+        // comparison would); the rest of the keys, then byte order of the lines (index order),
+        // settle the others.
+        struct Entry {
+            std::uint64_t head;
+            std::uint32_t line;
+        };
+        std::vector<Entry> entries(d);
+        for (std::uint32_t k = 0; k < d; ++k) {
+            const std::string_view line_key = key(k);
+            std::uint64_t head = 0;
+            for (std::size_t i = 0; i < 8; ++i)
+                head =
+                    head << 8 | (i < line_key.size() ? static_cast<std::uint8_t>(line_key[i]) : 0);
+            entries[k] = {head, k};
+        }
+        auto before = [&](const Entry& a, const Entry& b) {
+            if (a.head != b.head) return a.head < b.head;
+            const std::string_view rest_a = key(a.line), rest_b = key(b.line);
+            const int c = rest_a.substr(std::min<std::size_t>(8, rest_a.size()))
+                              .compare(rest_b.substr(std::min<std::size_t>(8, rest_b.size())));
+            return c != 0 ? c < 0 : a.line < b.line;
+        };
+        const auto middle = entries.begin() + static_cast<std::ptrdiff_t>(d / 2);
+        if (two_threads) {
+            run_both(
+                d, [&] { std::sort(entries.begin(), middle, before); },
+                [&] { std::sort(middle, entries.end(), before); });
+            std::inplace_merge(entries.begin(), middle, entries.end(), before);
+        } else {
+            std::sort(entries.begin(), entries.end(), before);
+        }
+        for (std::size_t r = 0; r < d; ++r)
+            sorted[r] = entries[r].line;
     }
     std::vector<std::uint32_t> rank(d);
     for (std::size_t r = 0; r < d; ++r)

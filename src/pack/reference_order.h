@@ -25,8 +25,9 @@ enum class ReferenceOrder : std::uint8_t {
 };
 inline constexpr std::uint8_t kReferenceOrders = 4;
 
-// rank[k]: the position of distinct line k in the order (reversed when asked). Throws
-// std::bad_alloc.
-std::vector<std::uint32_t> reference_ranks(const LineSet& set, ReferenceOrder order, bool reversed);
+// rank[k]: the position of distinct line k in the order (reversed when asked). With
+// `two_threads`, a large set's two halves are sorted side by side. Throws std::bad_alloc.
+std::vector<std::uint32_t> reference_ranks(const LineSet& set, ReferenceOrder order, bool reversed,
+                                           bool two_threads = false);
 
 }  // namespace wordperm

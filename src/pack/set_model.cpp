@@ -181,6 +181,15 @@ class SetModel {
                 middle - 1 >= least && !(first && b == 0 && low == kTerminator);
             const bool one_allowed = !(first && b == 0 && low + 1 == kTerminator);
             int bit;
+            if (b != 0) {
+                // The next decision's weights and maps, whichever way this one goes: the
+                // decoder cannot look ahead as the encoder's processor does by itself.
+                const std::size_t next = static_cast<std::size_t>(c0) * 2 | (c1 & 0xFF) << 8;
+                byte_mixer2_.prefetch(next & mixer2_mask_);
+                byte_mixer2_.prefetch((next + 1) & mixer2_mask_);
+                byte_apm1_.prefetch(next & apm_mask_);
+                byte_apm1_.prefetch((next + 1) & apm_mask_);
+            }
             if (zero_allowed && one_allowed) {
                 std::uint32_t index[kByteContexts];
                 index[0] =
