@@ -7,25 +7,21 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <numeric>
 #include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "order/sort_procedure.h"
+#include "support/identity.h"
 #include "support/word_tables.h"
 
 namespace wordperm {
 namespace {
 
-using Perm = std::vector<std::uint32_t>;
+using testing::identity;
 
-Perm identity(std::uint32_t n) {
-    Perm perm(n);
-    std::iota(perm.begin(), perm.end(), 0u);
-    return perm;
-}
+using Perm = std::vector<std::uint32_t>;
 
 Perm sorted_perm(std::string_view contents) {
     const WordTable table = make_word_table(contents);
