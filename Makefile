@@ -4,7 +4,7 @@ ASAN_BUILD  ?= build-sanitize
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all build test test-sanitize demo fuzz clean
+.PHONY: all build test test-sanitize test-fallback test-aarch64 demo fuzz clean
 
 all: build
 
@@ -22,6 +22,25 @@ test-sanitize:
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DWORDPERM_SANITIZE=ON $(CMAKE_FLAGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+FALLBACK_BUILD ?= build-fallback
+
+# The whole suite again with the portable paths that other machines take: the ucontext
+# coroutine switch and the multiply-divide without 128-bit integers.
+test-fallback:
+	cmake -S . -B $(FALLBACK_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWORDPERM_FALLBACKS=ON $(CMAKE_FLAGS)
+	cmake --build $(FALLBACK_BUILD) -j $(JOBS)
+	ctest --test-dir $(FALLBACK_BUILD) --output-on-failure -j $(JOBS)
+
+AARCH64_BUILD ?= build-aarch64
+
+# The whole suite cross-built for 64-bit Arm and run under qemu-user; needs the packages
+# g++-aarch64-linux-gnu and qemu-user (.ci/run installs them).
+test-aarch64:
+	cmake -S . -B $(AARCH64_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/aarch64-linux-gnu.cmake \
+	    -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake --build $(AARCH64_BUILD) -j $(JOBS)
+	ctest --test-dir $(AARCH64_BUILD) --output-on-failure -j $(JOBS)
 
 RELEASE     ?= build-release
 
@@ -49,4 +68,4 @@ fuzz:
 	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run.sh $(FUZZ_BUILD)/fuzz
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(RELEASE) $(FUZZ_BUILD) demo
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FALLBACK_BUILD) $(AARCH64_BUILD) $(RELEASE) $(FUZZ_BUILD) demo
