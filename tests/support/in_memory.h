@@ -67,22 +67,29 @@ struct Decoded {
     std::size_t code_reads = 0;  // read calls made on the code file
 };
 
-inline Encoded encode_in_memory(std::string_view words, const Blocks& blocks = {}) {
+// Runs `body` on a fresh context made from `list`, as the program does; returns the status the
+// run ended with.
+inline ExitStatus run_in_memory(std::string_view list, Mode mode, CoderBody body, ByteReader* input,
+                                ByteWriter& output, const Blocks& blocks,
+                                BlockWriter* sorted_list = nullptr) {
     FreshContext fresh;
     CoderContext& ctx = fresh.context();
-    MemoryReader list(words, blocks.list_read_bytes, blocks.list_sized);
-    Encoded encoded;
+    MemoryReader list_file(list, blocks.list_read_bytes, blocks.list_sized);
     Failure failure;
-    if (!prepare_context(ctx, list, Mode::encode, failure)) {
-        encoded.status = failure.status;
-        return encoded;
-    }
+    if (!prepare_context(ctx, list_file, mode, failure)) return failure.status;
+    ctx.sorted_list_file = sorted_list;
+    if (!run_coder(ctx, body, input, output, blocks.in_bytes, blocks.out_bytes))
+        return ctx.run.failure.status;
+    return ExitStatus::success;
+}
+
+inline Encoded encode_in_memory(std::string_view words, const Blocks& blocks = {}) {
     MemoryWriter sorted_sink;
     MemoryWriter code;
     BlockWriter sorted_list(sorted_sink);
-    ctx.sorted_list_file = &sorted_list;
-    if (!run_coder(ctx, permutation_encoder, nullptr, code, kBufferBytes, blocks.out_bytes))
-        encoded.status = ctx.run.failure.status;
+    Encoded encoded;
+    encoded.status = run_in_memory(words, Mode::encode, permutation_encoder, nullptr, code, blocks,
+                                   &sorted_list);
     encoded.sorted = std::move(sorted_sink.contents);
     encoded.code = std::move(code.contents);
     return encoded;
@@ -90,20 +97,11 @@ inline Encoded encode_in_memory(std::string_view words, const Blocks& blocks = {
 
 inline Decoded decode_in_memory(std::string_view sorted, std::string_view code,
                                 const Blocks& blocks = {}) {
-    FreshContext fresh;
-    CoderContext& ctx = fresh.context();
-    MemoryReader list(sorted, blocks.list_read_bytes, blocks.list_sized);
-    Decoded decoded;
-    Failure failure;
-    if (!prepare_context(ctx, list, Mode::decode, failure)) {
-        decoded.status = failure.status;
-        return decoded;
-    }
     MemoryReader code_file(code, blocks.in_bytes);
     MemoryWriter restored;
-    if (!run_coder(ctx, permutation_decoder, &code_file, restored, blocks.in_bytes,
-                   blocks.out_bytes))
-        decoded.status = ctx.run.failure.status;
+    Decoded decoded;
+    decoded.status =
+        run_in_memory(sorted, Mode::decode, permutation_decoder, &code_file, restored, blocks);
     decoded.restored = std::move(restored.contents);
     decoded.code_reads = code_file.read_calls;
     return decoded;
