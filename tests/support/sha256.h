@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -36,29 +37,29 @@ inline std::string sha256_hex(std::string_view bytes) {
 
     for (std::size_t block = 0; block < message.size(); block += 64) {
         std::uint32_t w[64];
-        for (int t = 0; t < 16; ++t) {
+        for (std::size_t t = 0; t < 16; ++t) {
             w[t] = 0;
-            for (int b = 0; b < 4; ++b)
+            for (std::size_t b = 0; b < 4; ++b)
                 w[t] = w[t] << 8 | static_cast<unsigned char>(message[block + 4 * t + b]);
         }
-        for (int t = 16; t < 64; ++t) {
+        for (std::size_t t = 16; t < 64; ++t) {
             const std::uint32_t s0 = rotate(w[t - 15], 7) ^ rotate(w[t - 15], 18) ^ w[t - 15] >> 3;
             const std::uint32_t s1 = rotate(w[t - 2], 17) ^ rotate(w[t - 2], 19) ^ w[t - 2] >> 10;
             w[t] = w[t - 16] + s0 + w[t - 7] + s1;
         }
         std::array<std::uint32_t, 8> v = h;  // a, b, c, d, e, f, g, h
-        for (int t = 0; t < 64; ++t) {
+        for (std::size_t t = 0; t < 64; ++t) {
             const std::uint32_t s1 = rotate(v[4], 6) ^ rotate(v[4], 11) ^ rotate(v[4], 25);
             const std::uint32_t choice = (v[4] & v[5]) ^ (~v[4] & v[6]);
             const std::uint32_t t1 = v[7] + s1 + choice + k[t] + w[t];
             const std::uint32_t s0 = rotate(v[0], 2) ^ rotate(v[0], 13) ^ rotate(v[0], 22);
             const std::uint32_t majority = (v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]);
-            for (int i = 7; i > 0; --i)
+            for (std::size_t i = 7; i > 0; --i)
                 v[i] = v[i - 1];
             v[4] += t1;
             v[0] = t1 + s0 + majority;
         }
-        for (int i = 0; i < 8; ++i)
+        for (std::size_t i = 0; i < 8; ++i)
             h[i] += v[i];
     }
 
