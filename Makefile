@@ -17,30 +17,32 @@ build: $(BUILD)/CMakeCache.txt
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+# A lane: configures the build directory $(1) with the settings $(2), builds everything and
+# runs the whole suite there.
+define test_lane
+	cmake -S . -B $(1) $(2) $(CMAKE_FLAGS)
+	cmake --build $(1) -j $(JOBS)
+	ctest --test-dir $(1) --output-on-failure -j $(JOBS)
+endef
+
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize:
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DWORDPERM_SANITIZE=ON $(CMAKE_FLAGS)
-	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+	$(call test_lane,$(ASAN_BUILD),-DCMAKE_BUILD_TYPE=Debug -DWORDPERM_SANITIZE=ON)
 
 FALLBACK_BUILD ?= build-fallback
 
 # The whole suite again with the portable paths that other machines take: the ucontext
 # coroutine switch and the multiply-divide without 128-bit integers.
 test-fallback:
-	cmake -S . -B $(FALLBACK_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWORDPERM_FALLBACKS=ON $(CMAKE_FLAGS)
-	cmake --build $(FALLBACK_BUILD) -j $(JOBS)
-	ctest --test-dir $(FALLBACK_BUILD) --output-on-failure -j $(JOBS)
+	$(call test_lane,$(FALLBACK_BUILD),-DCMAKE_BUILD_TYPE=RelWithDebInfo -DWORDPERM_FALLBACKS=ON)
 
 AARCH64_BUILD ?= build-aarch64
 
 # The whole suite cross-built for 64-bit Arm and run under qemu-user; needs the packages
 # g++-aarch64-linux-gnu and qemu-user (.ci/run installs them).
 test-aarch64:
-	cmake -S . -B $(AARCH64_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/aarch64-linux-gnu.cmake \
-	    -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
-	cmake --build $(AARCH64_BUILD) -j $(JOBS)
-	ctest --test-dir $(AARCH64_BUILD) --output-on-failure -j $(JOBS)
+	$(call test_lane,$(AARCH64_BUILD),-DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/aarch64-linux-gnu.cmake)
 
 RELEASE     ?= build-release
 
