@@ -2,6 +2,7 @@
 //
 //   wordperm d <word file> <sorted list> <code file>     encode
 //   wordperm x <sorted list> <restored file> <code file> decode (any mode but d)
+//   wordperm --help | --version
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -46,6 +47,14 @@ int main(int argc, char** argv) {
     if (!prepare_standard_streams()) {
         report_failure({ExitStatus::write_failed, "/dev/null", std::strerror(errno)});
         return static_cast<int>(ExitStatus::write_failed);
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(kHelp, stdout);
+        return static_cast<int>(ExitStatus::success);
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("wordperm " WORDPERM_VERSION);
+        return static_cast<int>(ExitStatus::success);
     }
     if (argc < 5) {
         std::fprintf(stderr, "%s\n", kUsage);

@@ -27,6 +27,19 @@ enum class Mode { encode, decode };
 
 inline constexpr const char* kUsage = "usage: wordperm d|x <list> <out> <code>";
 
+inline constexpr const char* kHelp =
+    "usage: wordperm d|x <list> <out> <code>\n"
+    "\n"
+    "  wordperm d <word file> <sorted list> <code file>      encode: sort, and code the order\n"
+    "  wordperm x <sorted list> <restored file> <code file>  decode: restore the original order\n"
+    "\n"
+    "Only the first byte of the mode counts: d encodes, anything else decodes, so \"decode\"\n"
+    "encodes and replaces the code file. Outputs are replaced only when the whole run succeeds.\n"
+    "\n"
+    "Exit status: 0 success; 1 usage; 2, 3, 4 argument 2, 3 or 4 cannot be opened; 5 the code\n"
+    "file does not fit the sorted list; 6 an output cannot be written; 7 an input cannot be read;\n"
+    "8 the list file is too large; 9 out of memory.\n";
+
 // Only the first byte of the mode argument counts: d (encode) or anything else (decode).
 inline Mode mode_of(const char* argument) {
     return static_cast<unsigned char>(argument[0]) == 'd' ? Mode::encode : Mode::decode;

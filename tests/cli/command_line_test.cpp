@@ -44,13 +44,32 @@ std::vector<std::string> names_in(const ScratchDirectory& dir) {
     return names;
 }
 
-TEST(CommandLine, TooFewArgumentsPrintsUsageAndOpensNothing) {
+TEST(CommandLine, FewerThanFourArgumentsPrintUsageUnlessAskingForHelpOrVersion) {
     ScratchDirectory dir;
     write_file(dir / "words", "b\na\n");
-    auto result = run_cli({"d", dir / "words", dir / "sorted"});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, "usage: wordperm d|x <list> <out> <code>\n");
-    EXPECT_EQ(result.out, "");
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string out_starts;
+        std::string err;
+    };
+    const std::string usage = "usage: wordperm d|x <list> <out> <code>\n";
+    const Case cases[] = {
+        {{"--help"}, 0, usage + "\n  wordperm d <word file>", ""},
+        {{"--version"}, 0, "wordperm 1.0.0\n", ""},
+        {{}, 1, "", usage},
+        {{"--help", "x"}, 1, "", usage},
+        {{"-h"}, 1, "", usage},
+        {{"d", dir / "words", dir / "sorted"}, 1, "", usage},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.empty() ? "" : c.args[0]);
+        CliResult result = run_cli(c.args);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_TRUE(result.out.starts_with(c.out_starts)) << result.out;
+        EXPECT_EQ(result.out.empty(), c.out_starts.empty());
+        EXPECT_EQ(result.err, c.err);
+    }
     EXPECT_FALSE(fs::exists(dir / "sorted"));
 }
 
