@@ -21,6 +21,12 @@
 //   later leaves it empty, never holding part of an output.
 // An existing regular file that may not be written is refused, as it would be if it were opened
 // for writing, even though its directory would let it be replaced.
+//
+// A program's use, start to end: prepare_standard_streams and install_interrupt_cleanup first
+// (standard_streams.h, temporary_files.h); open each output with OutputFile::open, compare its
+// previous() identity with the inputs' (file_identity.h) and refuse a collision; write through
+// it as a ByteWriter; on success call commit_outputs once with every output, in the order
+// readers should see them replaced; on failure call discard(), or let the OutputFile go.
 #pragma once
 
 #include <cstddef>
