@@ -4,7 +4,7 @@ ASAN_BUILD  ?= build-sanitize
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all build test test-sanitize demo fuzz clean
+.PHONY: all build test test-sanitize test-fallback test-aarch64 demo fuzz clean
 
 all: build
 
@@ -17,11 +17,32 @@ build: $(BUILD)/CMakeCache.txt
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+# A lane: configures the build directory $(1) with the settings $(2), builds everything and
+# runs the whole suite there.
+define test_lane
+	cmake -S . -B $(1) $(2) $(CMAKE_FLAGS)
+	cmake --build $(1) -j $(JOBS)
+	ctest --test-dir $(1) --output-on-failure -j $(JOBS)
+endef
+
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize:
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DWORDPERM_SANITIZE=ON $(CMAKE_FLAGS)
-	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+	$(call test_lane,$(ASAN_BUILD),-DCMAKE_BUILD_TYPE=Debug -DWORDPERM_SANITIZE=ON)
+
+FALLBACK_BUILD ?= build-fallback
+
+# The whole suite again with the portable paths that other machines take: the ucontext
+# coroutine switch and the multiply-divide without 128-bit integers.
+test-fallback:
+	$(call test_lane,$(FALLBACK_BUILD),-DCMAKE_BUILD_TYPE=RelWithDebInfo -DWORDPERM_FALLBACKS=ON)
+
+AARCH64_BUILD ?= build-aarch64
+
+# The whole suite cross-built for 64-bit Arm and run under qemu-user; needs the packages
+# g++-aarch64-linux-gnu and qemu-user (.ci/run installs them).
+test-aarch64:
+	$(call test_lane,$(AARCH64_BUILD),-DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/aarch64-linux-gnu.cmake)
 
 RELEASE     ?= build-release
 
@@ -50,4 +71,4 @@ fuzz:
 	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run.sh $(FUZZ_BUILD)/fuzz
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(RELEASE) $(FUZZ_BUILD) demo
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FALLBACK_BUILD) $(AARCH64_BUILD) $(RELEASE) $(FUZZ_BUILD) demo

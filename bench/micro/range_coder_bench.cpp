@@ -2,9 +2,8 @@
 // count t runs from 1,000,000 down to 2 and each symbol is uniform below it, as in encoding a
 // shuffled word file.
 //
-// The streams run without a coroutine, as in the coder's tests: the output buffer is emptied by
-// rewinding it before it can fill, and the decoder's input is marked exhausted, so neither ever
-// suspends.
+// The streams run without a coroutine, as in the coder's tests (support/buffer_stream.h): the
+// output buffer is emptied by rewinding it before it can fill, so neither side ever suspends.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -15,9 +14,12 @@
 #include "rangecoder/frequency_coder.h"
 #include "rangecoder/range_decoder.h"
 #include "rangecoder/range_encoder.h"
+#include "support/buffer_stream.h"
 
 namespace wordperm {
 namespace {
+
+using testing::BufferStream;
 
 constexpr std::uint32_t kLines = 1'000'000;
 // Far more than a pass over the symbols can write (about 2.3 bytes each).
@@ -40,42 +42,28 @@ const Symbols& permutation_symbols() {
     return symbols;
 }
 
-void point_output_at(Stream& stream, std::vector<std::uint8_t>& buffer) {
-    stream.out_begin = stream.out_ptr = buffer.data();
-    stream.out_end = buffer.data() + buffer.size();
-}
-
-void point_input_at(Stream& stream, const std::vector<std::uint8_t>& code) {
-    stream.in_ptr = code.data();
-    stream.in_end = code.data() + code.size();
-    stream.eof = 1;
-}
-
 std::vector<std::uint8_t> encode_all(const Symbols& symbols) {
-    std::vector<std::uint8_t> buffer(symbols.t.size() * kBufferBytesPerSymbol + 64);
-    Stream stream;
-    point_output_at(stream, buffer);
+    BufferStream output(symbols.t.size() * kBufferBytesPerSymbol + 64);
     RangeEncoder encoder;
     encoder_init(encoder);
     for (std::size_t i = 0; i < symbols.t.size(); ++i)
-        encode_uniform(encoder, stream, symbols.s[i], symbols.t[i]);
-    encoder_flush(encoder, stream);
-    return {stream.out_begin, stream.out_ptr};
+        encode_uniform(encoder, output.stream, symbols.s[i], symbols.t[i]);
+    encoder_flush(encoder, output.stream);
+    return output.written();
 }
 
 void BM_encode_uniform(benchmark::State& state) {
     const Symbols& symbols = permutation_symbols();
     const std::size_t count = symbols.t.size();
-    std::vector<std::uint8_t> buffer(count * kBufferBytesPerSymbol + 64);
-    Stream stream;
-    point_output_at(stream, buffer);
+    BufferStream output(count * kBufferBytesPerSymbol + 64);
+    Stream& stream = output.stream;
     RangeEncoder encoder;
     encoder_init(encoder);
     std::size_t i = 0;
     for (auto _ : state) {
         if (i == count) {
             // The encoder carries on into a fresh pass; only the bytes written are dropped.
-            stream.out_ptr = stream.out_begin;
+            output.rewind_output();
             i = 0;
         }
         encode_uniform(encoder, stream, symbols.s[i], symbols.t[i]);
@@ -89,9 +77,9 @@ void BM_decode_uniform(benchmark::State& state) {
     const Symbols& symbols = permutation_symbols();
     const std::size_t count = symbols.t.size();
     const std::vector<std::uint8_t> code = encode_all(symbols);
-    Stream stream;
+    BufferStream input(0, code);
+    Stream& stream = input.stream;
     RangeDecoder decoder;
-    point_input_at(stream, code);
     decoder_init(decoder, stream);
     for (std::size_t i = 0; i < count; ++i) {
         if (decode_uniform(decoder, stream, symbols.t[i]) != symbols.s[i]) {
@@ -102,7 +90,7 @@ void BM_decode_uniform(benchmark::State& state) {
     std::size_t i = count;
     for (auto _ : state) {
         if (i == count) {
-            point_input_at(stream, code);
+            input.set_input(code);
             decoder_init(decoder, stream);
             i = 0;
         }
