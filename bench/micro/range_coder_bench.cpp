@@ -110,15 +110,14 @@ void BM_encode_decision(benchmark::State& state) {
         p1[i] = static_cast<std::uint32_t>(1 + random() % 65535);
         bits[i] = random() % 65536 < p1[i] ? 1 : 0;
     }
-    std::vector<std::uint8_t> buffer(p1.size() * 4 + 64);
-    Stream stream;
-    point_output_at(stream, buffer);
+    BufferStream output(p1.size() * 4 + 64);
+    Stream& stream = output.stream;
     RangeEncoder encoder;
     encoder_init(encoder);
     std::size_t i = 0;
     for (auto _ : state) {
         if (i == p1.size()) {
-            stream.out_ptr = stream.out_begin;
+            output.rewind_output();
             i = 0;
         }
         if (binary)

@@ -2,11 +2,9 @@
 // needs no offsets and a reader knows every field's place before reading it.
 #include "pack/container.h"
 
-#include <lzma.h>
-#include <zlib.h>
-
 #include <algorithm>
-#include <climits>
+
+#include "pack/checksums.h"
 
 namespace wordperm {
 namespace {
@@ -26,18 +24,11 @@ std::uint64_t get_le(const std::uint8_t* in, int bytes) {
 }  // namespace
 
 std::uint64_t list_checksum(std::span<const std::uint8_t> list) {
-    return lzma_crc64(list.data(), list.size(), 0);
+    return crc64(list);
 }
 
 std::uint32_t archive_checksum(std::span<const std::uint8_t> bytes) {
-    uLong crc = crc32(0, nullptr, 0);
-    // zlib counts lengths in 32 bits; an archive is far smaller, but hand it over in parts anyway.
-    for (std::size_t at = 0; at < bytes.size();) {
-        const std::size_t part = std::min<std::size_t>(bytes.size() - at, UINT_MAX);
-        crc = crc32(crc, bytes.data() + at, static_cast<uInt>(part));
-        at += part;
-    }
-    return static_cast<std::uint32_t>(crc);
+    return crc32(bytes);
 }
 
 std::vector<std::uint8_t> write_archive(

@@ -3,6 +3,8 @@
 // decompressor neither write past it nor allocate beyond it.
 #include "pack/library_stages.h"
 
+#ifdef WORDPERM_LIBRARY_STAGES
+
 #include <brotli/decode.h>
 #include <brotli/encode.h>
 #include <bzlib.h>
@@ -208,6 +210,10 @@ bool decompress_zlib(std::span<const std::uint8_t> packed, std::size_t limit,
 
 }  // namespace
 
+bool library_stages_built() {
+    return true;
+}
+
 std::optional<std::vector<std::uint8_t>> library_compress(LibraryStage stage,
                                                           std::span<const std::uint8_t> form) {
     switch (stage) {
@@ -241,3 +247,25 @@ bool library_decompress(LibraryStage stage, std::span<const std::uint8_t> packed
 }
 
 }  // namespace wordperm
+
+#else  // a build without the libraries
+
+namespace wordperm {
+
+bool library_stages_built() {
+    return false;
+}
+
+std::optional<std::vector<std::uint8_t>> library_compress(LibraryStage,
+                                                          std::span<const std::uint8_t>) {
+    return std::nullopt;
+}
+
+bool library_decompress(LibraryStage, std::span<const std::uint8_t>, std::size_t,
+                        std::vector<std::uint8_t>&) {
+    return false;
+}
+
+}  // namespace wordperm
+
+#endif

@@ -22,6 +22,10 @@ enum class LibraryStage : std::uint8_t {
 inline constexpr LibraryStage kLibraryStages[] = {LibraryStage::bzip2, LibraryStage::xz,
                                                   LibraryStage::brotli, LibraryStage::zlib};
 
+// Whether this build has the libraries: a build without them (a cross build whose target lacks
+// them) neither tries the stages nor reads archives that used one.
+bool library_stages_built();
+
 inline constexpr std::size_t kSlowStageLimitBytes = std::size_t{1} << 20;
 
 // Whether `stage` is worth trying on a form of `form_bytes`.

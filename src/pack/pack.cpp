@@ -46,7 +46,7 @@ Section code_set(const LineSet& set, const PackOptions& options, PackBreakdown& 
         [&] {
             try {
                 for (std::size_t i = 0; i < std::size(kLibraryStages); ++i)
-                    if (options.library_stages &&
+                    if (options.library_stages && library_stages_built() &&
                         library_stage_fits(kLibraryStages[i], form.size()))
                         library[i] = library_compress(kLibraryStages[i], form);
                 other_work();
@@ -268,11 +268,14 @@ UnpackStatus unpack_checked(std::span<const std::uint8_t> archive, Bytes& list,
         case ContainerStatus::not_an_archive:
             return UnpackStatus::not_an_archive;
         case ContainerStatus::unsupported_version:
-            return UnpackStatus::unsupported_version;
+            return UnpackStatus::unsupported;
         case ContainerStatus::damaged:
             return UnpackStatus::damaged;
     }
     if (!plausible(header)) return UnpackStatus::damaged;
+    if (header.sections[0].stage != 0 && header.sections[0].stage != kStageContextMixing &&
+        !library_stages_built())
+        return UnpackStatus::unsupported;
     if (header.original_bytes > limit) return UnpackStatus::too_large;
     const std::uint32_t n = header.lines, d = header.distinct;
     const bool final_line_feed = !(header.flags & kFlagBareLastLine);
@@ -372,7 +375,7 @@ UnpackStatus describe(std::span<const std::uint8_t> archive, ArchiveInfo& info) 
         case ContainerStatus::not_an_archive:
             return UnpackStatus::not_an_archive;
         case ContainerStatus::unsupported_version:
-            return UnpackStatus::unsupported_version;
+            return UnpackStatus::unsupported;
         case ContainerStatus::damaged:
             return UnpackStatus::damaged;
     }

@@ -32,10 +32,10 @@ PackStatus pack(std::span<const std::uint8_t> list, std::vector<std::uint8_t>& a
 
 enum class UnpackStatus {
     ok,
-    not_an_archive,       // no archive magic
-    unsupported_version,  // an archive of a format version this reader does not know
-    damaged,              // checksums, sizes or codes do not fit: damaged or truncated
-    too_large,            // the list would exceed the caller's limit
+    not_an_archive,  // no archive magic
+    unsupported,  // a format version this reader does not know, or a set stage it was built without
+    damaged,      // checksums, sizes or codes do not fit: damaged or truncated
+    too_large,    // the list would exceed the caller's limit
     out_of_memory,
 };
 

@@ -261,7 +261,7 @@ TEST(Pack, RefusalsSayWhy) {
     EXPECT_EQ(unpack(bytes_of("hello\n"), restored), UnpackStatus::not_an_archive);
     Bytes newer = archive;
     newer[4] = kArchiveVersion + 1;
-    EXPECT_EQ(unpack(newer, restored), UnpackStatus::unsupported_version);
+    EXPECT_EQ(unpack(newer, restored), UnpackStatus::unsupported);
     EXPECT_EQ(unpack(archive, restored, 3), UnpackStatus::too_large);
     EXPECT_EQ(unpack(archive, restored, 4), UnpackStatus::ok);
 }

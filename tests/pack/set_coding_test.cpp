@@ -54,7 +54,8 @@ TEST(SetCoding, ModelAndLibraryStagesRoundTrip) {
         }
         const Bytes form = front_code(set);
         for (const LibraryStage stage : kLibraryStages) {
-            if (form.empty()) break;  // pack never hands the libraries an empty set
+            // pack never hands the libraries an empty set; a build may lack them
+            if (form.empty() || !library_stages_built()) break;
             const auto packed = library_compress(stage, form);
             ASSERT_TRUE(packed);
             Bytes unpacked;
