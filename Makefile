@@ -66,7 +66,8 @@ FUZZ_SECONDS ?= 60
 # Build the libFuzzer targets with clang++ and run each for FUZZ_SECONDS seconds.
 fuzz:
 	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWORDPERM_FUZZ=ON -DBUILD_TESTING=OFF $(CMAKE_FLAGS)
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target decode_fuzzer round_trip_fuzzer
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target decode_fuzzer round_trip_fuzzer unpack_fuzzer \
+	    pack_round_trip_fuzzer
 	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run.sh $(FUZZ_BUILD)/fuzz
 
 clean:

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "driver/stream.h"
+#include "rangecoder/frequency_coder.h"
 #include "rangecoder/range_decoder.h"
 #include "rangecoder/range_encoder.h"
 #include "support/buffer_stream.h"
@@ -99,8 +100,41 @@ void BM_decode_uniform(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 
+// A binary decision of the set model, as encode_bit codes it (argument 1) and as the frequency
+// symbol of the same probability would (argument 0): what the binary path saves per decision.
+void BM_encode_decision(benchmark::State& state) {
+    const bool binary = state.range(0) != 0;
+    std::mt19937_64 random(11);
+    std::vector<std::uint32_t> p1(1 << 16), bits(1 << 16);
+    for (std::size_t i = 0; i < p1.size(); ++i) {
+        p1[i] = static_cast<std::uint32_t>(1 + random() % 65535);
+        bits[i] = random() % 65536 < p1[i] ? 1 : 0;
+    }
+    BufferStream output(p1.size() * 4 + 64);
+    Stream& stream = output.stream;
+    RangeEncoder encoder;
+    encoder_init(encoder);
+    std::size_t i = 0;
+    for (auto _ : state) {
+        if (i == p1.size()) {
+            output.rewind_output();
+            i = 0;
+        }
+        if (binary)
+            encode_bit(encoder, stream, static_cast<int>(bits[i]), p1[i]);
+        else if (bits[i])
+            encode_frequency(encoder, stream, 0, p1[i], 65536);
+        else
+            encode_frequency(encoder, stream, p1[i], 65536 - p1[i], 65536);
+        ++i;
+    }
+    benchmark::DoNotOptimize(stream.out_ptr);
+    state.SetItemsProcessed(state.iterations());
+}
+
 BENCHMARK(BM_encode_uniform);
 BENCHMARK(BM_decode_uniform);
+BENCHMARK(BM_encode_decision)->Arg(0)->Arg(1);
 
 }  // namespace
 }  // namespace wordperm

@@ -57,4 +57,14 @@ inline std::uint64_t split_point(std::uint64_t range, std::uint64_t k, std::uint
     return muldiv64(k, std::uint64_t{0} - t, t) + k;
 }
 
+// floor(code * t / (range + 1)) for code <= range and 1 <= t < 2^32: which of t equal shares of
+// the interval holds `code`. When range + 1 is 2^64 the quotient is the upper half of code * t,
+// taken from two 32 x 32-bit partial products without a division.
+inline std::uint64_t share_of_code(std::uint64_t code, std::uint64_t range, std::uint32_t t) {
+    if (range != kAllOnes) return muldiv64(code, t, range + 1);
+    const std::uint64_t low_part = (code & 0xFFFFFFFF) * t;
+    const std::uint64_t high_part = (code >> 32) * t;  // at most (2^32 - 1)^2
+    return (high_part + (low_part >> 32)) >> 32;
+}
+
 }  // namespace wordperm
