@@ -90,6 +90,8 @@ ParsedCommandLine usage_error(std::string error) {
 
 // The combinations no single run can do.
 std::string conflict_of(const PackCommand& options) {
+    if (options.operation == Operation::pack && options.to_stdout && options.files.size() > 1)
+        return "-c with several files would join their archives into one that cannot be unpacked";
     if (!options.output) return {};
     if (options.to_stdout) return "-o and -c both name the output";
     if (options.operation == Operation::test || options.operation == Operation::list)

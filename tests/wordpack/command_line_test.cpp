@@ -44,6 +44,8 @@ TEST(PackCommandLine, ArgumentsGiveTheirOptions) {
         {{"-o", "x", "-c", "a"}, Action::usage_error},
         {{"-o", "x", "a", "b"}, Action::usage_error},
         {{"-t", "-o", "x", "a"}, Action::usage_error},
+        {{"-c", "a", "b"}, Action::usage_error},
+        {{"-dc", "a", "b"}, Action::run, Operation::unpack, true, {}, false, 1, {"a", "b"}},
     };
     for (const Row& row : rows) {
         std::string joined;
