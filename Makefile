@@ -60,6 +60,14 @@ bench:
 	cmake --build $(RELEASE) -j $(JOBS) --target wordperm wordgen wordperm_micro
 	python3 bench/run_bench.py $(RELEASE)
 
+# Release build, then wordpack measured against xz, zstd, bzip2, brotli and zpaq on word lists
+# of every kind (BENCH_PACK_LISTS and BENCH_PACK_RUNS pick a quicker run; see README.md).
+.PHONY: bench-pack
+bench-pack:
+	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF $(CMAKE_FLAGS)
+	cmake --build $(RELEASE) -j $(JOBS) --target wordpack wordgen
+	python3 bench/run_pack_bench.py $(RELEASE)
+
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
