@@ -46,10 +46,10 @@ test-aarch64:
 
 RELEASE     ?= build-release
 
-# Build the release binary, then encode and restore a generated word list.
+# Build the release programs, then encode, restore, pack and unpack a generated word list.
 demo:
 	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF $(CMAKE_FLAGS)
-	cmake --build $(RELEASE) -j $(JOBS) --target wordperm wordgen
+	cmake --build $(RELEASE) -j $(JOBS) --target wordperm wordpack wordgen
 	bench/demo.sh $(RELEASE)
 
 # Release build, then wordperm timed against sort and cp on generated word files, and the
