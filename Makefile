@@ -46,10 +46,10 @@ test-aarch64:
 
 RELEASE     ?= build-release
 
-# Build the release binary, then encode and restore a generated word list.
+# Build the release programs, then encode, restore, pack and unpack a generated word list.
 demo:
 	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF $(CMAKE_FLAGS)
-	cmake --build $(RELEASE) -j $(JOBS) --target wordperm wordgen
+	cmake --build $(RELEASE) -j $(JOBS) --target wordperm wordpack wordgen
 	bench/demo.sh $(RELEASE)
 
 # Release build, then wordperm timed against sort and cp on generated word files, and the
@@ -59,6 +59,14 @@ bench:
 	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DWORDPERM_BENCH=ON $(CMAKE_FLAGS)
 	cmake --build $(RELEASE) -j $(JOBS) --target wordperm wordgen wordperm_micro
 	python3 bench/run_bench.py $(RELEASE)
+
+# Release build, then wordpack measured against xz, zstd, bzip2, brotli and zpaq on word lists
+# of every kind (BENCH_PACK_LISTS and BENCH_PACK_RUNS pick a quicker run; see README.md).
+.PHONY: bench-pack
+bench-pack:
+	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF $(CMAKE_FLAGS)
+	cmake --build $(RELEASE) -j $(JOBS) --target wordpack wordgen
+	python3 bench/run_pack_bench.py $(RELEASE)
 
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 60

@@ -17,6 +17,7 @@
 namespace wordperm {
 namespace {
 
+using testing::count_unfinished;
 using testing::changes_between;
 using testing::CliResult;
 using testing::DirectoryState;
@@ -27,6 +28,7 @@ using testing::run_wordperm;
 using testing::ScratchDirectory;
 using testing::StandardOutput;
 using testing::state_of;
+using testing::wait_for;
 using testing::write_file;
 namespace fs = std::filesystem;
 
@@ -243,23 +245,6 @@ TEST_F(Faults, FailingOutputDuringTheTwoThreadStep) {
     });
 }
 
-// Waits until `ready` holds, for at most ten seconds.
-bool wait_for(const std::function<bool()>& ready) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!ready()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
-int count_unfinished(const fs::path& directory) {
-    int count = 0;
-    for (const auto& entry : fs::directory_iterator(directory))
-        count += entry.path().filename().string().find(kUnfinished) != std::string::npos;
-    return count;
-}
-
 // The list (encode) or the code file (decode) is a FIFO that the test holds open: the run reads
 // what the test has written and then waits for more, its temporary files in place, and the
 // signal arrives there, deterministically.
@@ -291,7 +276,7 @@ TEST_F(Faults, InterruptRemovesTheTemporaryFiles) {
             EXPECT_TRUE(wait_for([&] {
                 int unread = 0;
                 ::ioctl(fifo, FIONREAD, &unread);
-                return unread == 0 && count_unfinished(dir.path()) == outputs;
+                return unread == 0 && count_unfinished(dir.path(), kUnfinished) == outputs;
             }));
             ::kill(child, c.signal_number);
             ::close(fifo);

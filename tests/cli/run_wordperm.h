@@ -1,6 +1,6 @@
-// Runs the built wordperm binary as the tests' shell would, with its standard output on a pipe,
-// closed, on a pipe nobody reads or appended to a file, limits set, or as an unprivileged user;
-// and looks at the files it leaves in a scratch directory.
+// Runs a built program (wordperm unless told otherwise) as the tests' shell would, with its
+// standard output on a pipe, closed, on a pipe nobody reads or appended to a file, limits set, or
+// as an unprivileged user; and looks at the files it leaves in a scratch directory.
 #pragma once
 
 #include <fcntl.h>
@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +21,7 @@
 #include <iterator>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace wordperm::testing {
@@ -33,6 +35,7 @@ enum class StandardOutput {
 
 struct Launch {
     std::vector<std::string> args{};
+    std::string binary = WORDPERM_BINARY;  // the program to run
     StandardOutput out = StandardOutput::pipe;
     std::string out_file{};                      // for StandardOutput::append_to_file
     std::string stdin_file = "/dev/null";        // standard input
@@ -88,7 +91,7 @@ inline constexpr int kMostMillisecondsOfOneRun = 60'000;
         (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
         ::_exit(126);
 
-    std::string binary = WORDPERM_BINARY;
+    std::string binary = launch.binary;
     std::vector<std::string> copies = launch.args;
     std::vector<char*> argv{binary.data()};
     for (std::string& argument : copies)
@@ -214,6 +217,24 @@ inline std::vector<std::string> changes_between(const DirectoryState& before,
     for (const auto& [name, item] : before)
         if (!after.contains(name)) changed.push_back(name + " (gone)");
     return changed;
+}
+
+// Waits until `ready` holds, for at most ten seconds.
+inline bool wait_for(const std::function<bool()>& ready) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// The files in `directory` whose names hold `marker`, such as a program's temporary files.
+inline int count_unfinished(const std::filesystem::path& directory, const std::string& marker) {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(directory))
+        count += entry.path().filename().string().find(marker) != std::string::npos;
+    return count;
 }
 
 }  // namespace wordperm::testing
