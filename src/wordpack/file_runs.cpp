@@ -41,9 +41,13 @@ bool ends_with(const std::string& text, const std::string& end) {
 
 // The input, opened: standard input through a duplicate of descriptor 0, so that closing it
 // leaves descriptor 0 alone.
-std::unique_ptr<InputFile> open_input(const PackCommand& command, const std::string& name,
-                                      PackFailure& failure) {
+std::unique_ptr<InputFile> open_input(const PackCommand& command, const StartingStreams& streams,
+                                      const std::string& name, PackFailure& failure) {
     if (name == "-") {
+        if (!streams.input_open) {
+            failure = failure_of(PackExit::unopened, kStandardInput, std::strerror(EBADF));
+            return nullptr;
+        }
         if (command.operation != Operation::pack && !command.force && ::isatty(0) == 1) {
             failure = failure_of(PackExit::usage, kStandardInput,
                                  "archives are not read from a terminal (use -f to force)");
@@ -84,11 +88,16 @@ std::string output_name(const PackCommand& command, const std::string& input,
     return input.substr(0, input.size() - std::strlen(kArchiveSuffix));
 }
 
-std::unique_ptr<OutputFile> open_output(const PackCommand& command, const std::string& name,
-                                        const InputFile& input, PackFailure& failure) {
+std::unique_ptr<OutputFile> open_output(const PackCommand& command, const StartingStreams& streams,
+                                        const std::string& name, const InputFile& input,
+                                        PackFailure& failure) {
     std::unique_ptr<OutputFile> output;
     int error_number = 0;
     if (name == "-") {
+        if (!streams.output_open) {
+            failure = failure_of(PackExit::unopened, kStandardOutput, std::strerror(EBADF));
+            return nullptr;
+        }
         if (command.operation == Operation::pack && !command.force && ::isatty(1) == 1) {
             failure = failure_of(PackExit::usage, kStandardOutput,
                                  "archives are not written to a terminal (use -f to force)");
@@ -156,18 +165,20 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
 
 class FileRun {
   public:
-    FileRun(const PackCommand& command, Listing& listing) : command_(command), listing_(listing) {}
+    FileRun(const PackCommand& command, const StartingStreams& streams, Listing& listing)
+        : command_(command), streams_(streams), listing_(listing) {}
 
     // Does the command's operation on `name`; false with `failure` set when it fails.
     bool run(const std::string& name, PackFailure& failure) {
         start_ = std::chrono::steady_clock::now();
-        std::unique_ptr<InputFile> input = open_input(command_, name, failure);
+        std::unique_ptr<InputFile> input = open_input(command_, streams_, name, failure);
         if (!input) return false;
         if (command_.operation == Operation::test || command_.operation == Operation::list)
             return inspect(*input, failure);
         const std::string out_name = output_name(command_, name, failure);
         if (out_name.empty()) return false;
-        std::unique_ptr<OutputFile> output = open_output(command_, out_name, *input, failure);
+        std::unique_ptr<OutputFile> output =
+            open_output(command_, streams_, out_name, *input, failure);
         if (!output) return false;
         return command_.operation == Operation::pack ? pack_into(*input, *output, failure)
                                                      : unpack_into(*input, *output, failure);
@@ -267,6 +278,7 @@ class FileRun {
     }
 
     const PackCommand& command_;
+    const StartingStreams& streams_;
     Listing& listing_;
     std::chrono::steady_clock::time_point start_;
 };
@@ -277,9 +289,9 @@ void report_pack_failure(const PackFailure& failure) {
     std::fprintf(stderr, "wordpack: %s: %s\n", failure.file.c_str(), failure.reason.c_str());
 }
 
-PackExit run_files(const PackCommand& command) {
+PackExit run_files(const PackCommand& command, const StartingStreams& streams) {
     Listing listing(command.verbosity == 2);
-    FileRun file_run(command, listing);
+    FileRun file_run(command, streams, listing);
     PackExit status = PackExit::success;
     for (const std::string& name : command.files) {
         PackFailure failure;

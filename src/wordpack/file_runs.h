@@ -17,8 +17,16 @@ namespace wordperm {
 
 inline constexpr const char* kArchiveSuffix = ".wpk";
 
+// Which standard streams the program was started with. A closed one is reopened on /dev/null
+// at start-up (io/standard_streams.h), so that no file lands on its descriptor; reading "-" from
+// it, or writing "-" to it, must still fail rather than pack nothing or write nowhere.
+struct StartingStreams {
+    bool input_open = true;
+    bool output_open = true;
+};
+
 // Runs `command` over its files and returns the status of the first failure, or success.
-PackExit run_files(const PackCommand& command);
+PackExit run_files(const PackCommand& command, const StartingStreams& streams);
 
 // Prints "wordpack: <file>: <reason>" on standard error.
 void report_pack_failure(const PackFailure& failure);

@@ -129,6 +129,20 @@ TEST_F(PackFiles, AFailingFileDoesNotStopTheOthers) {
     EXPECT_NE(listed.out.find("2 archives"), std::string::npos) << listed.out;
 }
 
+TEST_F(PackFiles, ClosedStandardStreamsAreFailuresNotEmptyLists) {
+    write_file(dir / "words", "one\n");
+    Launch closed_output{.args = {"-c", dir / "words"}, .binary = WORDPACK_BINARY};
+    closed_output.out = StandardOutput::closed;
+    Launch closed_input{.args = {"-o", dir / "out.wpk"}, .binary = WORDPACK_BINARY};
+    closed_input.stdin_file = "";
+    for (const Launch& launch : {closed_output, closed_input}) {
+        const CliResult result = run_wordperm(launch);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_NE(result.err.find("Bad file descriptor"), std::string::npos) << result.err;
+    }
+    EXPECT_FALSE(fs::exists(dir / "out.wpk"));
+}
+
 TEST_F(PackFiles, InterruptRemovesTheTemporaryFile) {
     write_file(dir / "out", "kept as it was\n");
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
