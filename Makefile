@@ -4,7 +4,7 @@ ASAN_BUILD  ?= build-sanitize
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all build test test-sanitize demo fuzz clean
+.PHONY: all build test test-sanitize test-fallback test-aarch64 demo fuzz clean
 
 all: build
 
@@ -17,18 +17,39 @@ build: $(BUILD)/CMakeCache.txt
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+# A lane: configures the build directory $(1) with the settings $(2), builds everything and
+# runs the whole suite there.
+define test_lane
+	cmake -S . -B $(1) $(2) $(CMAKE_FLAGS)
+	cmake --build $(1) -j $(JOBS)
+	ctest --test-dir $(1) --output-on-failure -j $(JOBS)
+endef
+
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize:
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DWORDPERM_SANITIZE=ON $(CMAKE_FLAGS)
-	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+	$(call test_lane,$(ASAN_BUILD),-DCMAKE_BUILD_TYPE=Debug -DWORDPERM_SANITIZE=ON)
+
+FALLBACK_BUILD ?= build-fallback
+
+# The whole suite again with the portable paths that other machines take: the ucontext
+# coroutine switch and the multiply-divide without 128-bit integers.
+test-fallback:
+	$(call test_lane,$(FALLBACK_BUILD),-DCMAKE_BUILD_TYPE=RelWithDebInfo -DWORDPERM_FALLBACKS=ON)
+
+AARCH64_BUILD ?= build-aarch64
+
+# The whole suite cross-built for 64-bit Arm and run under qemu-user; needs the packages
+# g++-aarch64-linux-gnu and qemu-user (.ci/run installs them).
+test-aarch64:
+	$(call test_lane,$(AARCH64_BUILD),-DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/aarch64-linux-gnu.cmake)
 
 RELEASE     ?= build-release
 
-# Build the release binary, then encode and restore a generated word list.
+# Build the release programs, then encode, restore, pack and unpack a generated word list.
 demo:
 	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF $(CMAKE_FLAGS)
-	cmake --build $(RELEASE) -j $(JOBS) --target wordperm wordgen
+	cmake --build $(RELEASE) -j $(JOBS) --target wordperm wordpack wordgen
 	bench/demo.sh $(RELEASE)
 
 # Release build, then wordperm timed against sort and cp on generated word files, and the
@@ -39,14 +60,23 @@ bench:
 	cmake --build $(RELEASE) -j $(JOBS) --target wordperm wordgen wordperm_micro
 	python3 bench/run_bench.py $(RELEASE)
 
+# Release build, then wordpack measured against xz, zstd, bzip2, brotli and zpaq on word lists
+# of every kind (BENCH_PACK_LISTS and BENCH_PACK_RUNS pick a quicker run; see README.md).
+.PHONY: bench-pack
+bench-pack:
+	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF $(CMAKE_FLAGS)
+	cmake --build $(RELEASE) -j $(JOBS) --target wordpack wordgen
+	python3 bench/run_pack_bench.py $(RELEASE)
+
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
 # Build the libFuzzer targets with clang++ and run each for FUZZ_SECONDS seconds.
 fuzz:
 	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWORDPERM_FUZZ=ON -DBUILD_TESTING=OFF $(CMAKE_FLAGS)
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target decode_fuzzer round_trip_fuzzer
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target decode_fuzzer round_trip_fuzzer unpack_fuzzer \
+	    pack_round_trip_fuzzer
 	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run.sh $(FUZZ_BUILD)/fuzz
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(RELEASE) $(FUZZ_BUILD) demo
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FALLBACK_BUILD) $(AARCH64_BUILD) $(RELEASE) $(FUZZ_BUILD) demo

@@ -12,12 +12,14 @@
 #include <string>
 #include <string_view>
 
-#include "in_memory.h"
+#include "fuzz_support.h"
+#include "support/lines.h"
 
 namespace {
 
 using namespace wordperm;
 using namespace wordperm::fuzzing;
+using namespace wordperm::testing;
 
 constexpr std::size_t kHeaderBytes = 3;
 
@@ -40,12 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         blocks.list_read_bytes = blocks.in_bytes;
     }
 
-    const Outcome decoded = decode(list, code, blocks);
+    const Decoded decoded = decode_in_memory(list, code, blocks);
     if (decoded.status == ExitStatus::code_misfit) return 0;
     require(decoded.status == ExitStatus::success, "decode ended with a status other than 0 or 5");
     // A bare list stands for a word file ending with a line feed: every line is written with
     // one, and the output loses its last. Closing both sides alike makes the lines comparable.
-    std::string restored = decoded.output;
+    std::string restored = decoded.restored;
     if (ends_bare(list)) restored += '\n';
     require(!ends_bare(restored), "a list ending with a line feed decoded to a bare last line");
     require(sorted_closed_lines(restored) == sorted_closed_lines(list),

@@ -16,12 +16,14 @@
 #include <string_view>
 #include <vector>
 
-#include "in_memory.h"
+#include "fuzz_support.h"
+#include "support/lines.h"
 
 namespace {
 
 using namespace wordperm;
 using namespace wordperm::fuzzing;
+using namespace wordperm::testing;
 
 // What the coder may spend beyond log2(N!) bits: the final flush and a little per symbol.
 constexpr double kCodeSlackBytes = 9.0;
@@ -59,10 +61,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view words(reinterpret_cast<const char*>(data), size);
 
-    const Outcome encoded = encode(words);
+    const Encoded encoded = encode_in_memory(words);
     require(encoded.status == ExitStatus::success, "encode failed");
     check_sorted_list(words, encoded.sorted);
-    check_code_size(words, encoded.output);
+    check_code_size(words, encoded.code);
 
     Blocks small;
     small.list_read_bytes = kBlockChoices[size % 8];
@@ -70,13 +72,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     small.in_bytes = kBlockChoices[size / 8 % 8];
     small.out_bytes = kBlockChoices[(size + 3) % 8];
 
-    const Outcome decoded = decode(encoded.sorted, encoded.output, small);
+    const Decoded decoded = decode_in_memory(encoded.sorted, encoded.code, small);
     require(decoded.status == ExitStatus::success, "decoding the encoder's own output failed");
-    require(decoded.output == words, "the restored file differs from the word file");
+    require(decoded.restored == words, "the restored file differs from the word file");
 
-    const Outcome again = encode(words, small);
+    const Encoded again = encode_in_memory(words, small);
     require(again.status == ExitStatus::success, "the second encode failed");
     require(again.sorted == encoded.sorted, "encoding twice gave different sorted lists");
-    require(again.output == encoded.output, "encoding twice gave different codes");
+    require(again.code == encoded.code, "encoding twice gave different codes");
     return 0;
 }

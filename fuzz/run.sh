@@ -13,7 +13,9 @@ bin_dir="${1:-$here/../build-fuzz/fuzz}"
 seconds="${FUZZ_SECONDS:-60}"
 
 # Longest input per target: a list and code of a few hundred lines; a word file the same.
-declare -A max_len=([decode_fuzzer]=4096 [round_trip_fuzzer]=2048)
+# An archive or a list of a few hundred lines for wordpack's two.
+declare -A max_len=([decode_fuzzer]=4096 [round_trip_fuzzer]=2048 [unpack_fuzzer]=4096
+                    [pack_round_trip_fuzzer]=2048)
 
 # Every run maps and frees a coroutine stack and megabyte buffers; clearing their shadow with
 # memset rather than a fresh mapping nearly doubles the round trip's runs per second.
@@ -21,7 +23,7 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}clear_shadow_mmap_threshold=
 
 status=0
 summary=()
-for target in decode_fuzzer round_trip_fuzzer; do
+for target in decode_fuzzer round_trip_fuzzer unpack_fuzzer pack_round_trip_fuzzer; do
     binary="$bin_dir/$target"
     if [[ ! -x "$binary" ]]; then
         echo "run.sh: $binary not found; build with 'make fuzz'" >&2

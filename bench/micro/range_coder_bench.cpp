@@ -2,9 +2,8 @@
 // count t runs from 1,000,000 down to 2 and each symbol is uniform below it, as in encoding a
 // shuffled word file.
 //
-// The streams run without a coroutine, as in the coder's tests: the output buffer is emptied by
-// rewinding it before it can fill, and the decoder's input is marked exhausted, so neither ever
-// suspends.
+// The streams run without a coroutine, as in the coder's tests (support/buffer_stream.h): the
+// output buffer is emptied by rewinding it before it can fill, so neither side ever suspends.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -12,11 +11,15 @@
 #include <vector>
 
 #include "driver/stream.h"
+#include "rangecoder/frequency_coder.h"
 #include "rangecoder/range_decoder.h"
 #include "rangecoder/range_encoder.h"
+#include "support/buffer_stream.h"
 
 namespace wordperm {
 namespace {
+
+using testing::BufferStream;
 
 constexpr std::uint32_t kLines = 1'000'000;
 // Far more than a pass over the symbols can write (about 2.3 bytes each).
@@ -39,42 +42,28 @@ const Symbols& permutation_symbols() {
     return symbols;
 }
 
-void point_output_at(Stream& stream, std::vector<std::uint8_t>& buffer) {
-    stream.out_begin = stream.out_ptr = buffer.data();
-    stream.out_end = buffer.data() + buffer.size();
-}
-
-void point_input_at(Stream& stream, const std::vector<std::uint8_t>& code) {
-    stream.in_ptr = code.data();
-    stream.in_end = code.data() + code.size();
-    stream.eof = 1;
-}
-
 std::vector<std::uint8_t> encode_all(const Symbols& symbols) {
-    std::vector<std::uint8_t> buffer(symbols.t.size() * kBufferBytesPerSymbol + 64);
-    Stream stream;
-    point_output_at(stream, buffer);
+    BufferStream output(symbols.t.size() * kBufferBytesPerSymbol + 64);
     RangeEncoder encoder;
     encoder_init(encoder);
     for (std::size_t i = 0; i < symbols.t.size(); ++i)
-        encode_uniform(encoder, stream, symbols.s[i], symbols.t[i]);
-    encoder_flush(encoder, stream);
-    return {stream.out_begin, stream.out_ptr};
+        encode_uniform(encoder, output.stream, symbols.s[i], symbols.t[i]);
+    encoder_flush(encoder, output.stream);
+    return output.written();
 }
 
 void BM_encode_uniform(benchmark::State& state) {
     const Symbols& symbols = permutation_symbols();
     const std::size_t count = symbols.t.size();
-    std::vector<std::uint8_t> buffer(count * kBufferBytesPerSymbol + 64);
-    Stream stream;
-    point_output_at(stream, buffer);
+    BufferStream output(count * kBufferBytesPerSymbol + 64);
+    Stream& stream = output.stream;
     RangeEncoder encoder;
     encoder_init(encoder);
     std::size_t i = 0;
     for (auto _ : state) {
         if (i == count) {
             // The encoder carries on into a fresh pass; only the bytes written are dropped.
-            stream.out_ptr = stream.out_begin;
+            output.rewind_output();
             i = 0;
         }
         encode_uniform(encoder, stream, symbols.s[i], symbols.t[i]);
@@ -88,9 +77,9 @@ void BM_decode_uniform(benchmark::State& state) {
     const Symbols& symbols = permutation_symbols();
     const std::size_t count = symbols.t.size();
     const std::vector<std::uint8_t> code = encode_all(symbols);
-    Stream stream;
+    BufferStream input(0, code);
+    Stream& stream = input.stream;
     RangeDecoder decoder;
-    point_input_at(stream, code);
     decoder_init(decoder, stream);
     for (std::size_t i = 0; i < count; ++i) {
         if (decode_uniform(decoder, stream, symbols.t[i]) != symbols.s[i]) {
@@ -101,7 +90,7 @@ void BM_decode_uniform(benchmark::State& state) {
     std::size_t i = count;
     for (auto _ : state) {
         if (i == count) {
-            point_input_at(stream, code);
+            input.set_input(code);
             decoder_init(decoder, stream);
             i = 0;
         }
@@ -111,8 +100,41 @@ void BM_decode_uniform(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 
+// A binary decision of the set model, as encode_bit codes it (argument 1) and as the frequency
+// symbol of the same probability would (argument 0): what the binary path saves per decision.
+void BM_encode_decision(benchmark::State& state) {
+    const bool binary = state.range(0) != 0;
+    std::mt19937_64 random(11);
+    std::vector<std::uint32_t> p1(1 << 16), bits(1 << 16);
+    for (std::size_t i = 0; i < p1.size(); ++i) {
+        p1[i] = static_cast<std::uint32_t>(1 + random() % 65535);
+        bits[i] = random() % 65536 < p1[i] ? 1 : 0;
+    }
+    BufferStream output(p1.size() * 4 + 64);
+    Stream& stream = output.stream;
+    RangeEncoder encoder;
+    encoder_init(encoder);
+    std::size_t i = 0;
+    for (auto _ : state) {
+        if (i == p1.size()) {
+            output.rewind_output();
+            i = 0;
+        }
+        if (binary)
+            encode_bit(encoder, stream, static_cast<int>(bits[i]), p1[i]);
+        else if (bits[i])
+            encode_frequency(encoder, stream, 0, p1[i], 65536);
+        else
+            encode_frequency(encoder, stream, p1[i], 65536 - p1[i], 65536);
+        ++i;
+    }
+    benchmark::DoNotOptimize(stream.out_ptr);
+    state.SetItemsProcessed(state.iterations());
+}
+
 BENCHMARK(BM_encode_uniform);
 BENCHMARK(BM_decode_uniform);
+BENCHMARK(BM_encode_decision)->Arg(0)->Arg(1);
 
 }  // namespace
 }  // namespace wordperm

@@ -7,10 +7,11 @@
 // changes hands at coro_call and coro_yield only.
 //
 // The switch saves the callee-saved registers and the stack pointer by hand on x86-64 (ucontext
-// elsewhere) and tells AddressSanitizer about each switch, so that the body's stack stays
-// checked. A body ends by returning: coro_call then returns YIELD_DONE, and a later coro_call
-// starts the body afresh. It never yields YIELD_DONE itself: a yield value of 0 means that no
-// body is suspended, so the next coro_call would start the body again from its beginning.
+// elsewhere, or everywhere when WORDPERM_USE_UCONTEXT is defined) and tells AddressSanitizer
+// about each switch, so that the body's stack stays checked. A body ends by returning: coro_call
+// then returns YIELD_DONE, and a later coro_call starts the body afresh. It never yields
+// YIELD_DONE itself: a yield value of 0 means that no body is suspended, so the next coro_call
+// would start the body again from its beginning.
 #pragma once
 
 #include <cstddef>

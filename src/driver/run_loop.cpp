@@ -24,15 +24,16 @@ void enter_body(void* argument) {
     }
 }
 
-// Reads the next block; at the end of the input points the stream at eof_padding instead.
-bool refill_input(RunState& run, ByteReader& input, std::size_t block_bytes) {
+// Reads the next block; at the end of the input, or once the run has failed, points the stream
+// at eof_padding instead.
+void refill_input(RunState& run, ByteReader& input, std::size_t block_bytes, Failure& failure) {
     Stream& stream = run.stream;
-    std::ptrdiff_t got = input.read(run.in_buffer, block_bytes);
-    if (got < 0) {
-        run.failure = {ExitStatus::read_failed, input.name(), input.error()};
-        return false;
+    std::ptrdiff_t got = 0;
+    if (failure.status == ExitStatus::success) {
+        got = input.read(run.in_buffer, block_bytes);
+        if (got < 0) failure = {ExitStatus::read_failed, input.name(), input.error()};
     }
-    if (got == 0) {
+    if (got <= 0) {
         stream.eof = 1;
         stream.in_ptr = eof_padding;
         stream.in_end = eof_padding + sizeof eof_padding;
@@ -40,16 +41,16 @@ bool refill_input(RunState& run, ByteReader& input, std::size_t block_bytes) {
         stream.in_ptr = run.in_buffer;
         stream.in_end = run.in_buffer + got;
     }
-    return true;
 }
 
-bool drain_output(RunState& run, ByteWriter& output) {
+// Writes the buffer, or after a failure only empties it.
+void drain_output(RunState& run, ByteWriter& output, Failure& failure) {
     Stream& stream = run.stream;
     std::size_t size = static_cast<std::size_t>(stream.out_ptr - stream.out_begin);
     stream.out_ptr = stream.out_begin;
-    if (size == 0 || output.write(stream.out_begin, size)) return true;
-    run.failure = {ExitStatus::write_failed, output.name(), output.error()};
-    return false;
+    if (size == 0 || failure.status != ExitStatus::success) return;
+    if (!output.write(stream.out_begin, size))
+        failure = {ExitStatus::write_failed, output.name(), output.error()};
 }
 
 }  // namespace
@@ -62,19 +63,22 @@ bool run_loop(RunState& run, CoroutineEntry body, void* argument, ByteReader* in
     stream.out_ptr = stream.out_begin = run.out_buffer;
     stream.out_end = run.out_buffer + out_block_bytes;
     BodyStart start{body, argument, &run};
+    Failure loop_failure;  // the first failed read or write; the body runs on to its end
     for (;;) {
         switch (coro_call(stream.coroutine, enter_body, &start)) {
             case YIELD_NEED_INPUT:
                 assert(input != nullptr);
-                if (!refill_input(run, *input, in_block_bytes)) return false;
+                refill_input(run, *input, in_block_bytes, loop_failure);
                 break;
             case YIELD_OUTPUT_FULL:
-                if (!drain_output(run, output)) return false;
+                drain_output(run, output, loop_failure);
                 break;
             default:
                 assert(stream.coroutine.yield_value == YIELD_DONE);
+                if (loop_failure.status != ExitStatus::success) run.failure = loop_failure;
                 if (run.failure.status != ExitStatus::success) return false;
-                return drain_output(run, output);
+                drain_output(run, output, run.failure);
+                return run.failure.status == ExitStatus::success;
         }
     }
 }

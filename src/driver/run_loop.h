@@ -4,8 +4,15 @@
 // YIELD_NEED_INPUT it reads the next block of the input (at the end of the input it supplies
 // eof_padding and sets eof, after which the body never asks again); on YIELD_OUTPUT_FULL it
 // writes the whole buffer and resumes the body with an empty one; on YIELD_DONE it writes what
-// is left. Every read and write is checked: a failure stops the run with run.failure set. A body
-// that fails records its failure in run.failure and returns.
+// is left. Every read and write is checked. A body that fails records its failure in run.failure
+// and returns.
+//
+// The loop never abandons a suspended body: after a failed read or write it records the failure
+// and goes on resuming the body, handing it the end of its input and throwing its output away,
+// until the body returns, and only then reports the failure. A body may therefore suspend
+// anywhere, even while a thread of its own is running (the encoder writes the sorted list on a
+// second thread while it codes), and still be sure to be resumed and to join that thread before
+// run_loop returns and its caller frees what the thread uses.
 //
 // The loop knows a body only as an entry point and its argument; what the body computes, and the
 // state it keeps for that, are none of its business.
@@ -33,7 +40,8 @@ struct RunState {
 
 // Runs body(argument) to completion. `input` may be null for a body that reads nothing. Block
 // sizes other than kBufferBytes (down to one byte) exist for tests. Returns false with
-// run.failure set when a read, a write or the body fails.
+// run.failure set when a read, a write or the body fails; a failed read or write comes first, as
+// the body's own failure may only follow from the input it was then given.
 bool run_loop(RunState& run, CoroutineEntry body, void* argument, ByteReader* input,
               ByteWriter& output, std::size_t in_block_bytes = kBufferBytes,
               std::size_t out_block_bytes = kBufferBytes);

@@ -1,143 +1,120 @@
-// Opening, preparing and closing: every step checked, every failure with its status and text.
+// Opening, committing and discarding: every step checked, every failure with its status and text.
 #include "driver/startup.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <optional>
+#include <string>
+
+#include "io/file_identity.h"
+#include "io/standard_streams.h"
 
 namespace wordperm {
 namespace {
 
-int open_for_reading(const char* path) {
-    return ::open(path, O_RDONLY | O_CLOEXEC);
-}
+constexpr const char* kProgram = "wordperm";
 
-int open_for_writing(const char* path) {
-    return ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-}
-
-struct Identity {
-    dev_t device;
-    ino_t inode;
-    bool regular;
+// What each argument is to the user, for the messages that name two of them.
+struct Roles {
+    const char* list;
+    const char* out;
+    const char* code = "the code file";
 };
 
-std::optional<Identity> identity_of_path(const char* path) {
-    struct stat status;
-    if (::stat(path, &status) != 0) return std::nullopt;
-    return Identity{status.st_dev, status.st_ino, S_ISREG(status.st_mode)};
+Roles roles_of(Mode mode) {
+    if (mode == Mode::encode) return {"the word file", "the sorted list"};
+    return {"the sorted list", "the restored file"};
 }
 
-Identity identity_of(int descriptor, bool& is_directory) {
-    struct stat status {};
-    ::fstat(descriptor, &status);
-    is_directory = S_ISDIR(status.st_mode);
-    return {status.st_dev, status.st_ino, S_ISREG(status.st_mode)};
-}
-
-// Devices and pipes can be named twice harmlessly (/dev/null as both outputs); truncating a
+// Devices and pipes can be named twice harmlessly (/dev/null as both outputs); replacing a
 // regular file that is also read, or written twice, destroys it.
-bool same_file(const std::optional<Identity>& a, const std::optional<Identity>& b) {
-    return a && b && a->regular && b->regular && a->device == b->device && a->inode == b->inode;
+bool same_regular_file(const std::optional<FileIdentity>& a, const std::optional<FileIdentity>& b) {
+    return same_file(a, b) && a->regular();
 }
 
-Failure same_file_failure(ExitStatus status, const char* output, const char* other) {
-    return {status, output, std::string("is the same file as ") + other};
+bool refuse_same_file(ExitStatus status, const char* argument, const char* first_role,
+                      const char* second_role, Failure& failure) {
+    failure = {status, argument,
+               std::string(first_role) + " and " + second_role + " are the same file"};
+    return false;
+}
+
+bool open_input(std::unique_ptr<InputFile>& file, const char* path, ExitStatus status,
+                Failure& failure) {
+    int error_number = 0;
+    file = InputFile::open(path, error_number);
+    if (file) return true;
+    failure = {status, path, std::strerror(error_number)};
+    return false;
+}
+
+bool open_output(std::unique_ptr<OutputFile>& file, const char* path, ExitStatus status,
+                 Failure& failure) {
+    int error_number = 0;
+    file = OutputFile::open(path, kProgram, error_number);
+    if (file) return true;
+    failure = {status, path, std::strerror(error_number)};
+    return false;
+}
+
+bool is_standard_output(const OutputFile* output) {
+    return output && same_file(output->previous(), identity_of_descriptor(1));
 }
 
 }  // namespace
 
 bool open_run_files(RunFiles& files, Mode mode, const char* list, const char* out, const char* code,
                     Failure& failure) {
-    int descriptor = open_for_reading(list);
-    if (descriptor < 0) {
-        failure = {ExitStatus::list_unopened, list, std::strerror(errno)};
-        return false;
-    }
-    files.list = std::make_unique<InputFile>(descriptor, list);
-    bool is_directory = false;
-    std::optional<Identity> list_identity = identity_of(descriptor, is_directory);
-    if (is_directory) {
-        failure = {ExitStatus::list_unopened, list, std::strerror(EISDIR)};
-        return false;
-    }
+    const Roles roles = roles_of(mode);
+    if (!open_input(files.list, list, ExitStatus::list_unopened, failure)) return false;
 
-    const std::optional<Identity> out_identity = identity_of_path(out);
-    const std::optional<Identity> code_identity = identity_of_path(code);
-    if (same_file(out_identity, list_identity)) {
-        failure = same_file_failure(ExitStatus::out_unopened, out, list);
-        return false;
-    }
-    if (mode == Mode::decode && same_file(out_identity, code_identity)) {
-        failure = same_file_failure(ExitStatus::out_unopened, out, code);
-        return false;
-    }
-    if (mode == Mode::encode && same_file(code_identity, list_identity)) {
-        failure = same_file_failure(ExitStatus::code_unopened, code, list);
-        return false;
-    }
-    if (mode == Mode::encode && same_file(code_identity, out_identity)) {
-        failure = same_file_failure(ExitStatus::code_unopened, code, out);
-        return false;
-    }
+    const std::optional<FileIdentity> list_identity = files.list->identity();
+    const std::optional<FileIdentity> out_identity = identity_of_path(out);
+    const std::optional<FileIdentity> code_identity = identity_of_path(code);
+    if (same_regular_file(out_identity, list_identity))
+        return refuse_same_file(ExitStatus::out_unopened, out, roles.list, roles.out, failure);
+    if (mode == Mode::decode && same_regular_file(out_identity, code_identity))
+        return refuse_same_file(ExitStatus::out_unopened, out, roles.out, roles.code, failure);
+    if (mode == Mode::encode && same_regular_file(code_identity, list_identity))
+        return refuse_same_file(ExitStatus::code_unopened, code, roles.list, roles.code, failure);
+    if (mode == Mode::encode && same_regular_file(code_identity, out_identity))
+        return refuse_same_file(ExitStatus::code_unopened, code, roles.out, roles.code, failure);
 
-    descriptor = open_for_writing(out);
-    if (descriptor < 0) {
-        failure = {ExitStatus::out_unopened, out, std::strerror(errno)};
-        return false;
-    }
-    files.out = std::make_unique<OutputFile>(descriptor, out);
-    const Identity opened_out = identity_of(descriptor, is_directory);
-    files.out_is_regular = opened_out.regular;
-
+    if (!open_output(files.out, out, ExitStatus::out_unopened, failure)) return false;
     if (mode == Mode::encode) {
-        // Two names for one output that did not exist yet: only now can they be compared.
-        if (!out_identity && same_file(identity_of_path(code), opened_out)) {
-            ::unlink(out);
-            failure = same_file_failure(ExitStatus::code_unopened, code, out);
-            return false;
-        }
-        descriptor = open_for_writing(code);
-        if (descriptor < 0) {
-            failure = {ExitStatus::code_unopened, code, std::strerror(errno)};
-            return false;
-        }
-        files.code_out = std::make_unique<OutputFile>(descriptor, code);
-        files.code_out_is_regular = identity_of(descriptor, is_directory).regular;
-        return true;
-    }
-    descriptor = open_for_reading(code);
-    if (descriptor < 0) {
-        failure = {ExitStatus::code_unopened, code, std::strerror(errno)};
+        if (!open_output(files.code_out, code, ExitStatus::code_unopened, failure)) return false;
+        // Two names for one file that does not exist yet: only now can they be compared.
+        if (files.out->collides_with(*files.code_out))
+            return refuse_same_file(ExitStatus::code_unopened, code, roles.out, roles.code,
+                                    failure);
+    } else if (!open_input(files.code_in, code, ExitStatus::code_unopened, failure)) {
         return false;
     }
-    files.code_in = std::make_unique<InputFile>(descriptor, code);
-    identity_of(descriptor, is_directory);
-    if (is_directory) {
-        failure = {ExitStatus::code_unopened, code, std::strerror(EISDIR)};
+
+    if ((is_standard_output(files.out.get()) || is_standard_output(files.code_out.get())) &&
+        !silence_standard_output()) {
+        failure = {ExitStatus::write_failed, "/dev/null", std::strerror(errno)};
         return false;
     }
     return true;
 }
 
-bool close_outputs(RunFiles& files, Failure& failure) {
-    for (OutputFile* output : {files.out.get(), files.code_out.get()}) {
-        if (output && !output->close()) {
-            failure = {ExitStatus::write_failed, output->name(), output->error()};
-            return false;
-        }
-    }
-    return true;
+// The sorted list is replaced before the code file, the order in which a decoder opens them: a
+// reader then meets a new file beside an old one only when both its opens fall between the two
+// renames, or when they fall on either side of both. In the other order, any reader whose two
+// opens overlap the renames at all would.
+bool commit_run_outputs(RunFiles& files, Failure& failure) {
+    OutputFile* outputs[] = {files.out.get(), files.code_out.get()};
+    const std::size_t count = files.code_out ? 2 : 1;
+    OutputFile* failed = nullptr;
+    if (commit_outputs({outputs, count}, failed)) return true;
+    failure = {ExitStatus::write_failed, failed->name(), failed->error()};
+    return false;
 }
 
 void discard_outputs(RunFiles& files) {
-    if (files.out && files.out_is_regular) ::unlink(files.out->name().c_str());
-    if (files.code_out && files.code_out_is_regular) ::unlink(files.code_out->name().c_str());
+    for (OutputFile* output : {files.out.get(), files.code_out.get()})
+        if (output) output->discard();
 }
 
 void report_failure(const Failure& failure) {

@@ -1,26 +1,44 @@
-// Start-up and shut-down of a run: the three files, the context the body needs, the closes,
-// and the one-line report of a failure.
+// Start-up and shut-down of a run: the three files, the commit of the outputs, and the one-line
+// report of a failure.
 //
-// The files are opened in a fixed order (list, out, code), and the exit status of a failed
-// open names the argument: 2, 3 or 4. Status 2 leaves argument 3 uncreated; status 4 leaves it
-// created (or truncated) and empty. Before any output is created or truncated it is compared
-// (device and inode, so links count) with every input and with the other output: writing one
-// would destroy the other before it was read, so such a run is refused, changing no file. A
-// directory as an input is refused at once rather than read. Every later failure (5 to 9) stops
-// the run with its own status, and the outputs it had created or truncated are removed where
-// they are regular files, so that no partial file is mistaken for a whole one.
+// The files are opened in a fixed order (list, out, code), and the exit status of a failed open
+// names the argument: 2, 3 or 4. No open changes a file: each output is written beside its final
+// name and replaces it only once the whole run has succeeded (io/output_file.h), so a run that
+// fails, at an open or later, leaves every existing file as it was and no new file under an
+// output's name. An output that is the same file as an input or as the other output (links
+// included) is refused before it is opened: replacing it would destroy the input, or the other
+// output. Devices and pipes may be named twice (/dev/null as both outputs). A directory as an
+// input is refused at once rather than read.
+//
+// Standard output carries the encoder's two progress messages only when it is none of the
+// outputs (the same file, device or pipe); otherwise it is pointed at /dev/null, so the messages
+// can never land inside the sorted list.
 #pragma once
 
 #include <memory>
 
 #include "driver/exit_status.h"
 #include "io/byte_io.h"
+#include "io/output_file.h"
 
 namespace wordperm {
 
 enum class Mode { encode, decode };
 
 inline constexpr const char* kUsage = "usage: wordperm d|x <list> <out> <code>";
+
+inline constexpr const char* kHelp =
+    "usage: wordperm d|x <list> <out> <code>\n"
+    "\n"
+    "  wordperm d <word file> <sorted list> <code file>      encode: sort, and code the order\n"
+    "  wordperm x <sorted list> <restored file> <code file>  decode: restore the original order\n"
+    "\n"
+    "Only the first byte of the mode counts: d encodes, anything else decodes, so \"decode\"\n"
+    "encodes and replaces the code file. Outputs are replaced only when the whole run succeeds.\n"
+    "\n"
+    "Exit status: 0 success; 1 usage; 2, 3, 4 argument 2, 3 or 4 cannot be opened; 5 the code\n"
+    "file does not fit the sorted list; 6 an output cannot be written; 7 an input cannot be read;\n"
+    "8 the list file is too large; 9 out of memory.\n";
 
 // Only the first byte of the mode argument counts: d (encode) or anything else (decode).
 inline Mode mode_of(const char* argument) {
@@ -32,17 +50,17 @@ struct RunFiles {
     std::unique_ptr<OutputFile> out;       // argument 3: sorted list or restored output
     std::unique_ptr<InputFile> code_in;    // argument 4 in decode mode
     std::unique_ptr<OutputFile> code_out;  // argument 4 in encode mode
-    bool out_is_regular = false;           // out is a regular file this run truncated or created
-    bool code_out_is_regular = false;      // likewise for code_out
 };
 
 bool open_run_files(RunFiles& files, Mode mode, const char* list, const char* out, const char* code,
                     Failure& failure);
 
-// Closes the outputs and checks the closes (a deferred write error shows up here).
-bool close_outputs(RunFiles& files, Failure& failure);
+// Ends a successful run: the outputs go to the disk and replace their final names, the sorted
+// list before the code file. A write error found only now (a deferred one, or a full disk at the
+// flush) fails the run with status 6 before anything is replaced.
+bool commit_run_outputs(RunFiles& files, Failure& failure);
 
-// Removes the outputs that are regular files; called after a failure with status 5 to 9.
+// After a failure: removes the run's temporary files, leaving every final name as it was.
 void discard_outputs(RunFiles& files);
 
 // Prints "wordperm: <file>: <reason>" on standard error.

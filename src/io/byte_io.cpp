@@ -1,7 +1,8 @@
-// File descriptors behind ByteReader and ByteWriter: retries on EINTR and short transfers, and
-// errno's text kept for the message the program ends with.
+// The input file behind ByteReader and the block gatherer: retries on EINTR, and errno's text kept
+// for the message the program ends with.
 #include "io/byte_io.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,21 @@
 #include <cstring>
 
 namespace wordperm {
+
+std::unique_ptr<InputFile> InputFile::open(const std::string& path, int& error_number) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        error_number = errno;
+        return nullptr;
+    }
+    auto input = std::make_unique<InputFile>(descriptor, path);
+    struct stat status;
+    if (::fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode)) {
+        error_number = EISDIR;
+        return nullptr;
+    }
+    return input;
+}
 
 InputFile::~InputFile() {
     if (descriptor_ >= 0) ::close(descriptor_);
@@ -31,36 +47,6 @@ std::optional<std::uint64_t> InputFile::known_size() const {
 }
 
 std::string InputFile::error() const {
-    return std::strerror(error_number_);
-}
-
-OutputFile::~OutputFile() {
-    if (descriptor_ >= 0) ::close(descriptor_);
-}
-
-bool OutputFile::write(const std::uint8_t* bytes, std::size_t size) {
-    while (size != 0) {
-        ssize_t put = ::write(descriptor_, bytes, size);
-        if (put < 0) {
-            if (errno == EINTR) continue;
-            error_number_ = errno;
-            return false;
-        }
-        bytes += put;
-        size -= static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
-bool OutputFile::close() {
-    int descriptor = descriptor_;
-    descriptor_ = -1;
-    if (::close(descriptor) == 0) return true;
-    error_number_ = errno;
-    return false;
-}
-
-std::string OutputFile::error() const {
     return std::strerror(error_number_);
 }
 

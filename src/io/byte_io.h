@@ -1,10 +1,11 @@
-// Block input and output with every error seen: the readers and writers behind the three files.
+// Block input and output with every error seen: the readers and writers behind the files.
 //
 // The run loop and the word table reach files only through ByteReader and ByteWriter, so tests
 // can hand them memory, deliver input one byte at a time, or watch each write. A reader tells an
 // error apart from the end of the input; a writer reports a short or failed write. Each carries
 // the file's name as given on the command line and errno's text of its latest failure, for the
-// one-line message the program ends with.
+// one-line message the program ends with. Files are opened for reading here, and for writing in
+// output_file.h.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +14,8 @@
 #include <optional>
 #include <string>
 #include <utility>
+
+#include "io/file_identity.h"
 
 namespace wordperm {
 
@@ -45,9 +48,13 @@ class ByteWriter {
     std::string name_;
 };
 
-// A file opened by path. Owns its descriptor; errors keep errno's text.
+// A file opened by path for reading. Owns its descriptor; errors keep errno's text.
 class InputFile final : public ByteReader {
   public:
+    // Opens `path`; null with errno's value in `error_number` when it cannot, and with EISDIR
+    // for a directory, which is refused at once rather than read.
+    static std::unique_ptr<InputFile> open(const std::string& path, int& error_number);
+
     InputFile(int descriptor, std::string name)
         : ByteReader(std::move(name)), descriptor_(descriptor) {}
     ~InputFile() override;
@@ -57,24 +64,7 @@ class InputFile final : public ByteReader {
     std::ptrdiff_t read(std::uint8_t* buffer, std::size_t size) override;
     std::optional<std::uint64_t> known_size() const override;
     std::string error() const override;
-
-  private:
-    int descriptor_;
-    int error_number_ = 0;
-};
-
-class OutputFile final : public ByteWriter {
-  public:
-    OutputFile(int descriptor, std::string name)
-        : ByteWriter(std::move(name)), descriptor_(descriptor) {}
-    ~OutputFile() override;
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-
-    bool write(const std::uint8_t* bytes, std::size_t size) override;
-    // Closes the descriptor; false when the close reports an error (e.g. a deferred write error).
-    bool close();
-    std::string error() const override;
+    std::optional<FileIdentity> identity() const { return identity_of_descriptor(descriptor_); }
 
   private:
     int descriptor_;

@@ -105,11 +105,12 @@ Split partition(Entry* perm, std::uint32_t lo, std::uint32_t hi, Compare& compar
 // finish_range(std::span of the range) instead, which must leave it sorted. The steps depend only
 // on positions relative to the range, so a part of an earlier partition, sorted on its own with
 // that part's depth, ends exactly as it would inside the whole. Allocates nothing itself and
-// does not recurse.
+// does not recurse. Returns the most ranges it held pending at once, so that tests can check
+// the bound of kPendingCapacity in any build.
 template <typename Entry, typename Compare, typename FinishRange>
-void sort_procedure(std::span<Entry> perm, Compare&& compare, std::uint32_t depth_limit,
-                    FinishRange&& finish_range, std::uint32_t start_depth = 0) {
-    if (perm.size() < 2) return;
+std::uint32_t sort_procedure(std::span<Entry> perm, Compare&& compare, std::uint32_t depth_limit,
+                             FinishRange&& finish_range, std::uint32_t start_depth = 0) {
+    if (perm.size() < 2) return 0;
     assert(perm.size() <= UINT32_MAX);
 
     Entry* const entries = perm.data();
@@ -117,6 +118,7 @@ void sort_procedure(std::span<Entry> perm, Compare&& compare, std::uint32_t dept
     std::uint32_t pending_hi[kPendingCapacity];
     std::uint32_t pending_depth[kPendingCapacity];
     std::uint32_t pending_count = 0;
+    std::uint32_t pending_peak = 0;
     std::uint32_t lo = 0;
     std::uint32_t hi = static_cast<std::uint32_t>(perm.size() - 1);
     std::uint32_t depth = start_depth;
@@ -137,7 +139,7 @@ void sort_procedure(std::span<Entry> perm, Compare&& compare, std::uint32_t dept
                     pending_lo[pending_count] = i;
                     pending_hi[pending_count] = hi;
                     pending_depth[pending_count] = depth;
-                    ++pending_count;
+                    pending_peak = std::max(pending_peak, ++pending_count);
                 }
                 if (k > lo) {
                     hi = k;
@@ -149,7 +151,7 @@ void sort_procedure(std::span<Entry> perm, Compare&& compare, std::uint32_t dept
                     pending_lo[pending_count] = lo;
                     pending_hi[pending_count] = k;
                     pending_depth[pending_count] = depth;
-                    ++pending_count;
+                    pending_peak = std::max(pending_peak, ++pending_count);
                 }
                 if (hi > i) {
                     lo = i;
@@ -158,7 +160,7 @@ void sort_procedure(std::span<Entry> perm, Compare&& compare, std::uint32_t dept
             }
         }
 
-        if (pending_count == 0) return;
+        if (pending_count == 0) return pending_peak;
         --pending_count;
         lo = pending_lo[pending_count];
         hi = pending_hi[pending_count];

@@ -81,7 +81,10 @@ void permutation_encoder(CoderContext& ctx) {
     if (last_line_is_bare(table)) keep_list_ending_bare(table, {ctx.perm, n});
 
     // The sorted list is written on a second thread while this one finds and codes the ranks:
-    // the two share nothing but the sorted order, which neither changes.
+    // the two share nothing but the sorted order, which neither changes. This thread may suspend
+    // in encode_uniform while the other runs; the run loop resumes the body to its end whatever
+    // fails meanwhile (run_loop.h), so the other thread is always joined here before anything
+    // it reads is freed.
     BlockWriter& sorted_list = *ctx.sorted_list_file;
     bool list_written = false;
     bool ranks_found = false;

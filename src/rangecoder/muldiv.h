@@ -4,8 +4,9 @@
 // Every interval split of the range encoder and decoder goes through split_point, so both sides
 // compute bit-identical bounds from the same operands. muldiv64 uses the compiler's 128-bit
 // integers where it has them; muldiv64_portable uses only 64-bit multiplication and division and
-// gives the same result for every input with c != 0. A quotient of 2^64 or more keeps only its
-// low 64 bits (no saturation); the coders never ask for one.
+// gives the same result for every input with c != 0, and is what muldiv64 uses everywhere when
+// WORDPERM_PORTABLE_MULDIV is defined. A quotient of 2^64 or more keeps only its low 64 bits (no
+// saturation); the coders never ask for one.
 #pragma once
 
 #include <cassert>
@@ -21,7 +22,7 @@ std::uint64_t muldiv64_portable(std::uint64_t a, std::uint64_t b, std::uint64_t 
 // instruction, which however faults when the quotient needs more than 64 bits, so it is used
 // only when the product's high half is below c (always, for the coders' operands).
 inline std::uint64_t muldiv64(std::uint64_t a, std::uint64_t b, std::uint64_t c) {
-#if defined(__SIZEOF_INT128__)
+#if defined(__SIZEOF_INT128__) && !defined(WORDPERM_PORTABLE_MULDIV)
     __extension__ using Wide = unsigned __int128;
     const Wide product = static_cast<Wide>(a) * b;
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -54,6 +55,16 @@ inline std::uint64_t split_point(std::uint64_t range, std::uint64_t k, std::uint
     assert(t != 0 && k <= t);
     if (range != kAllOnes) return muldiv64(k, range + 1, t);
     return muldiv64(k, std::uint64_t{0} - t, t) + k;
+}
+
+// floor(code * t / (range + 1)) for code <= range and 1 <= t < 2^32: which of t equal shares of
+// the interval holds `code`. When range + 1 is 2^64 the quotient is the upper half of code * t,
+// taken from two 32 x 32-bit partial products without a division.
+inline std::uint64_t share_of_code(std::uint64_t code, std::uint64_t range, std::uint32_t t) {
+    if (range != kAllOnes) return muldiv64(code, t, range + 1);
+    const std::uint64_t low_part = (code & 0xFFFFFFFF) * t;
+    const std::uint64_t high_part = (code >> 32) * t;  // at most (2^32 - 1)^2
+    return (high_part + (low_part >> 32)) >> 32;
 }
 
 }  // namespace wordperm

@@ -17,6 +17,7 @@
 #include <cstdint>
 
 #include "driver/stream.h"
+#include "rangecoder/muldiv.h"
 
 namespace wordperm {
 
@@ -32,6 +33,21 @@ struct RangeDecoder {
 // Called once, before anything else is read, whatever the number of symbols (also none). May
 // suspend the body through get_byte.
 void decoder_init(RangeDecoder& decoder, Stream& stream);
+
+// The decoder's side of narrow_interval: the interval becomes [first, first + range] relative to
+// the current bottom. Returns false, reading nothing, when the code value falls outside it (the
+// code does not fit); otherwise renormalises, reading a byte per shift, and returns true.
+inline bool decoder_narrow(RangeDecoder& decoder, Stream& stream, std::uint64_t first,
+                           std::uint64_t range) {
+    decoder.code -= first;
+    decoder.range = range;
+    if (decoder.code > decoder.range) return false;
+    while (decoder.range < kRangeFloor) {
+        decoder.range = (decoder.range << 8) | 0xFF;
+        decoder.code = (decoder.code << 8) | get_byte(stream);
+    }
+    return true;
+}
 
 // Returns the next symbol, below t, for a code that fits; requires t >= 2 and the same t as the
 // encoder used for this symbol. Returns t itself once the code value has landed on a split point

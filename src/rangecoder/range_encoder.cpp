@@ -20,11 +20,13 @@ void write_settled(RangeEncoder& encoder, Stream& stream) {
     encoder.carry_count = 0;
 }
 
+}  // namespace
+
 // Moves the top byte of `low` out of the window. A 0xFF without a carry may still become 0x00
 // through a later carry, so it only waits as a pending byte; any other byte settles the bytes
 // before it and becomes the new `cache`. A carry has already been added to the top byte inside
 // `low` (wrapping 0xFF to 0x00), so the top byte itself is final here.
-void shift_low(RangeEncoder& encoder, Stream& stream) {
+void encoder_shift_byte(RangeEncoder& encoder, Stream& stream) {
     const auto top = static_cast<std::uint8_t>(encoder.low >> 56);
     if (top == 0xFF && encoder.carry_count == 0) {
         assert(encoder.pending_ff != ~std::uint32_t{0});
@@ -35,8 +37,6 @@ void shift_low(RangeEncoder& encoder, Stream& stream) {
     }
     encoder.low <<= 8;
 }
-
-}  // namespace
 
 void encoder_init(RangeEncoder& encoder) {
     encoder = RangeEncoder{};
@@ -49,20 +49,7 @@ void encode_uniform(RangeEncoder& encoder, Stream& stream, std::uint32_t s, std:
     const std::uint64_t hi = split_point(encoder.range, std::uint64_t{s} + 1, t);
     // Each share is at least 2^24 values wide, so dropping its first value leaves it non-empty.
     assert(hi - lo >= 2);
-    const std::uint64_t first = lo + 1;
-    encoder.low += first;
-    if (encoder.low < first) {
-        // The interval never reaches above the initial one, so only an existing cache below a
-        // byte other than 0xFF can take a carry, and at most one.
-        assert(encoder.cache >= 0 && encoder.cache < 0xFF && encoder.carry_count == 0);
-        ++encoder.carry_count;
-    }
-    encoder.range = hi - 1 - first;
-    while (encoder.range < kRangeFloor) {
-        encoder.range = (encoder.range << 8) | 0xFF;
-        shift_low(encoder, stream);
-    }
-    assert(encoder.range >= kRangeFloor && encoder.carry_count <= 1);
+    narrow_interval(encoder, stream, lo + 1, hi - 1 - (lo + 1));
 }
 
 void encoder_flush(RangeEncoder& encoder, Stream& stream) {

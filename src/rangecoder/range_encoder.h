@@ -16,9 +16,11 @@
 // symbols there are and each one's t.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 
 #include "driver/stream.h"
+#include "rangecoder/muldiv.h"
 
 namespace wordperm {
 
@@ -45,6 +47,31 @@ void encoder_init(RangeEncoder& encoder);
 // Codes symbol s out of t equally likely ones; requires t >= 2 and s < t. Writes 0 or more bytes
 // through put_byte, so it may suspend the body while the output buffer is drained.
 void encode_uniform(RangeEncoder& encoder, Stream& stream, std::uint32_t s, std::uint32_t t);
+
+// Moves the top byte of `low` out to the stream (or holds it back while a carry may still reach
+// it). Called by narrow_interval; other symbol kinds reach it only through that.
+void encoder_shift_byte(RangeEncoder& encoder, Stream& stream);
+
+// The step that ends every symbol: the interval becomes [low + first, low + first + range],
+// which must lie inside the current one, and is renormalised to at least 2^56 values. Every
+// kind of symbol (uniform, frequency, binary) narrows through here, so they share one carry and
+// byte discipline and may be mixed freely in one code.
+inline void narrow_interval(RangeEncoder& encoder, Stream& stream, std::uint64_t first,
+                            std::uint64_t range) {
+    encoder.low += first;
+    if (encoder.low < first) {
+        // The interval never reaches above the initial one, so only an existing cache below a
+        // byte other than 0xFF can take a carry, and at most one.
+        assert(encoder.cache >= 0 && encoder.cache < 0xFF && encoder.carry_count == 0);
+        ++encoder.carry_count;
+    }
+    encoder.range = range;
+    while (encoder.range < kRangeFloor) {
+        encoder.range = (encoder.range << 8) | 0xFF;
+        encoder_shift_byte(encoder, stream);
+    }
+    assert(encoder.carry_count <= 1);
+}
 
 // Writes the last bytes of the code; called once, after the last symbol, also when there was
 // none (the code is then empty). The state is of no further use afterwards.

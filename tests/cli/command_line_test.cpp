@@ -1,62 +1,76 @@
-// The command line through the built binary: statuses, file effects and the one stderr line.
+// The command line through the built binary: usage, help, the mode byte, the sorted order, and
+// how outputs reach their names: replaced (links and permission bits kept), through standard
+// output however the shell set it up, or in place when no new file may be made.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 
-#include "support/cli.h"
+#include "run_wordperm.h"
 
 namespace wordperm {
 namespace {
 
+using testing::CliResult;
+using testing::Launch;
 using testing::read_file;
 using testing::run_cli;
+using testing::run_wordperm;
 using testing::ScratchDirectory;
+using testing::StandardOutput;
 using testing::write_file;
 namespace fs = std::filesystem;
 
-TEST(CommandLine, TooFewArgumentsPrintsUsageAndOpensNothing) {
+constexpr const char* kProgress = "Sorting 20000 words...\b\b Done\n";
+
+std::string numbered_words(int n) {
+    std::string words;
+    for (int i = 0; i < n; ++i)
+        words += std::to_string(i * 7919 % n) + "\n";
+    return words;
+}
+
+ino_t inode_of(const std::string& path) {
+    struct stat status;
+    return ::lstat(path.c_str(), &status) == 0 ? status.st_ino : 0;
+}
+
+std::vector<std::string> names_in(const ScratchDirectory& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(CommandLine, FewerThanFourArgumentsPrintUsageUnlessAskingForHelpOrVersion) {
     ScratchDirectory dir;
     write_file(dir / "words", "b\na\n");
-    auto result = run_cli({"d", dir / "words", dir / "sorted"});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, "usage: wordperm d|x <list> <out> <code>\n");
-    EXPECT_EQ(result.out, "");
-    EXPECT_FALSE(fs::exists(dir / "sorted"));
-}
-
-TEST(CommandLine, MissingListFileIsStatusTwoAndCreatesNoOutput) {
-    ScratchDirectory dir;
-    for (const char* mode : {"d", "x"}) {
-        auto result = run_cli({mode, dir / "missing", dir / "out", dir / "code"});
-        EXPECT_EQ(result.status, 2);
-        EXPECT_EQ(result.err, "wordperm: " + dir / "missing" + ": No such file or directory\n");
-        EXPECT_FALSE(fs::exists(dir / "out"));
-        EXPECT_FALSE(fs::exists(dir / "code"));
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string out_starts;
+        std::string err;
+    };
+    const std::string usage = "usage: wordperm d|x <list> <out> <code>\n";
+    const Case cases[] = {
+        {{"--help"}, 0, usage + "\n  wordperm d <word file>", ""},
+        {{"--version"}, 0, "wordperm 1.0.0\n", ""},
+        {{}, 1, "", usage},
+        {{"--help", "x"}, 1, "", usage},
+        {{"-h"}, 1, "", usage},
+        {{"d", dir / "words", dir / "sorted"}, 1, "", usage},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.empty() ? "" : c.args[0]);
+        CliResult result = run_cli(c.args);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_TRUE(result.out.starts_with(c.out_starts)) << result.out;
+        EXPECT_EQ(result.out.empty(), c.out_starts.empty());
+        EXPECT_EQ(result.err, c.err);
     }
-}
-
-TEST(CommandLine, UnwritableOutputIsStatusThree) {
-    ScratchDirectory dir;
-    write_file(dir / "words", "a\n");
-    auto result = run_cli({"d", dir / "words", dir / "no/such/dir", dir / "code"});
-    EXPECT_EQ(result.status, 3);
-    EXPECT_EQ(result.err, "wordperm: " + dir / "no/such/dir" + ": No such file or directory\n");
-    EXPECT_FALSE(fs::exists(dir / "code"));
-}
-
-TEST(CommandLine, UnopenableCodeFileIsStatusFourAfterCreatingTheOutput) {
-    ScratchDirectory dir;
-    write_file(dir / "sorted", "a\n");
-    write_file(dir / "restored", "old contents");
-    auto decode = run_cli({"x", dir / "sorted", dir / "restored", dir / "missing"});
-    EXPECT_EQ(decode.status, 4);
-    EXPECT_EQ(decode.err, "wordperm: " + dir / "missing" + ": No such file or directory\n");
-    EXPECT_TRUE(fs::exists(dir / "restored"));
-    EXPECT_EQ(fs::file_size(dir / "restored"), 0u);
-
-    auto encode = run_cli({"d", dir / "sorted", dir / "out", dir / "no/dir/code"});
-    EXPECT_EQ(encode.status, 4);
-    EXPECT_TRUE(fs::exists(dir / "out"));
+    EXPECT_FALSE(fs::exists(dir / "sorted"));
 }
 
 TEST(CommandLine, OnlyTheFirstByteOfTheModeCounts) {
@@ -76,40 +90,163 @@ TEST(CommandLine, OnlyTheFirstByteOfTheModeCounts) {
     }
 }
 
-TEST(CommandLine, ListFileFromAPipeIsReadToItsEnd) {
+// A bare last line compares equal to every line that starts with all of its bytes, so it lands
+// among them where the sort leaves it, not where byte order would put it (the README's example).
+TEST(CommandLine, BareLastLineSortsAmongTheLinesItStarts) {
     ScratchDirectory dir;
-    std::string words;
-    for (int i = 0; i < 20000; ++i)
-        words += std::to_string(i * 7919 % 20000) + "\n";
-    write_file(dir / "words", words);
-    auto result = run_cli({"d", "/dev/stdin", dir / "sorted", dir / "code"}, dir / "words");
-    ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, "Sorting 20000 words...\b\b Done\n");
-    auto restored = run_cli({"x", dir / "sorted", dir / "restored", dir / "code"});
-    ASSERT_EQ(restored.status, 0) << restored.err;
-    EXPECT_EQ(read_file(dir / "restored"), words);
+    struct Case {
+        std::string words;
+        std::string sorted;
+    };
+    const Case cases[] = {{"bz\nba\nb", "ba\nb\nbz"}, {"ba\nbz\nb", "b\nba\nbz"}};
+    for (const Case& c : cases) {
+        write_file(dir / "words", c.words);
+        ASSERT_EQ(run_cli({"d", dir / "words", dir / "sorted", dir / "code"}).status, 0);
+        EXPECT_EQ(read_file(dir / "sorted"), c.sorted);
+        ASSERT_EQ(run_cli({"x", dir / "sorted", dir / "restored", dir / "code"}).status, 0);
+        EXPECT_EQ(read_file(dir / "restored"), c.words);
+    }
 }
 
-TEST(CommandLine, FullDeviceAsAnOutputIsStatusSix) {
+TEST(CommandLine, ListFileFromAPipeIsReadToItsEnd) {
     ScratchDirectory dir;
-    std::string words;
-    for (int i = 0; i < 5000; ++i)
-        words += std::to_string(i * 7919 % 5000) + "\n";
+    const std::string words = numbered_words(20000);
     write_file(dir / "words", words);
-    ASSERT_EQ(run_cli({"d", dir / "words", dir / "sorted", dir / "code"}).status, 0);
+    auto result = run_wordperm(
+        {.args = {"d", "/dev/stdin", dir / "sorted", dir / "code"}, .stdin_file = dir / "words"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, kProgress);
+    auto restored = run_cli({"x", dir / "sorted", dir / "restored", dir / "code"});
+    ASSERT_EQ(restored.status, 0) << restored.err;
+    EXPECT_TRUE(read_file(dir / "restored") == words);
+}
+
+class Outputs : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        write_file(dir / "words", words);
+        ASSERT_EQ(run_cli({"d", dir / "words", dir / "sorted", dir / "code"}).status, 0);
+        sorted = read_file(dir / "sorted");
+        code = read_file(dir / "code");
+    }
+    ScratchDirectory dir;
+    const std::string words = numbered_words(20000);
+    std::string sorted;
+    std::string code;
+};
+
+TEST_F(Outputs, ReplacedOutputKeepsItsLinkAndPermissionBits) {
+    write_file(dir / "target", "old");
+    write_file(dir / "new-code", "old");
+    fs::permissions(dir / "target", fs::perms(0640));
+    fs::permissions(dir / "new-code", fs::perms(0600));
+    fs::create_symlink("target", dir / "link");
+    auto result = run_cli({"d", dir / "words", dir / "link", dir / "new-code"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(fs::is_symlink(dir / "link"));
+    EXPECT_TRUE(read_file(dir / "target") == sorted);
+    EXPECT_TRUE(read_file(dir / "new-code") == code);
+    EXPECT_EQ(fs::status(dir / "target").permissions(), fs::perms(0640));
+    EXPECT_EQ(fs::status(dir / "new-code").permissions(), fs::perms(0600));
+    EXPECT_EQ(names_in(dir),
+              (std::vector<std::string>{"code", "link", "new-code", "sorted", "target", "words"}));
+}
+
+// Standard output never mixes with an output: the progress text appears only when standard
+// output is none of them, /dev/stdout is written as the shell set it up, and a reader that has
+// gone away costs only the progress text.
+TEST_F(Outputs, StandardOutputHoweverTheShellSetItUp) {
     struct Case {
-        std::vector<std::string> args;
-        std::string failing;
+        const char* what;
+        std::string out;  // argument 3
+        Launch launch;
+        std::string expected_out;     // on the pipe
+        std::string expected_sorted;  // in the sorted list's file
+        std::string sorted_file;
     };
+    write_file(dir / "appended", "head\n");
+    write_file(dir / "itself", "old\n");
+    fs::create_symlink("/dev/stdout", dir / "stdout-link");
     const Case cases[] = {
-        {{"d", dir / "words", "/dev/full", dir / "code2"}, "/dev/full"},
-        {{"d", dir / "words", dir / "sorted2", "/dev/full"}, "/dev/full"},
-        {{"x", dir / "sorted", "/dev/full", dir / "code"}, "/dev/full"},
+        {"on a pipe", dir / "s", {}, kProgress, sorted, dir / "s"},
+        {"the sorted list, on a pipe", "/dev/stdout", {}, sorted, "", ""},
+        {"the sorted list, appended to a file",
+         "/dev/stdout",
+         {.out = StandardOutput::append_to_file, .out_file = dir / "appended"},
+         "",
+         "head\n" + sorted,
+         dir / "appended"},
+        {"the sorted list, through a link to /dev/stdout",
+         dir / "stdout-link",
+         {.out = StandardOutput::append_to_file, .out_file = dir / "appended"},
+         "",
+         "head\n" + sorted + sorted,
+         dir / "appended"},
+        {"the sorted list's own file",
+         dir / "itself",
+         {.out = StandardOutput::append_to_file, .out_file = dir / "itself"},
+         "",
+         sorted,
+         dir / "itself"},
+        {"closed, with standard input",
+         dir / "s",
+         {.out = StandardOutput::closed, .stdin_file = ""},
+         "",
+         sorted,
+         dir / "s"},
+        {"a reader that has gone",
+         dir / "s",
+         {.out = StandardOutput::broken_pipe},
+         "",
+         sorted,
+         dir / "s"},
     };
     for (const Case& c : cases) {
-        auto result = run_cli(c.args);
-        EXPECT_EQ(result.status, 6) << c.args[2] << " " << c.args[3];
-        EXPECT_EQ(result.err, "wordperm: " + c.failing + ": No space left on device\n");
+        SCOPED_TRACE(c.what);
+        fs::remove(dir / "c");
+        Launch launch = c.launch;
+        launch.args = {"d", dir / "words", c.out, dir / "c"};
+        auto result = run_wordperm(launch);
+        ASSERT_EQ(result.status, 0) << result.err;
+        // Whole lists compared as one value: a diff of them would take longer than the test.
+        EXPECT_TRUE(result.out == c.expected_out) << result.out.substr(0, 100);
+        if (!c.sorted_file.empty()) {
+            EXPECT_TRUE(read_file(c.sorted_file) == c.expected_sorted);
+        }
+        EXPECT_TRUE(read_file(dir / "c") == code);
+    }
+}
+
+// When the directory takes no new file, an existing writable output is rewritten in place, and
+// only once the run has something to write: a run that fails before then leaves it as it was.
+TEST_F(Outputs, InPlaceWhenTheDirectoryTakesNoNewFile) {
+    fs::create_directory(dir / "locked");
+    for (const char* name : {"out", "code", "restored"}) {
+        write_file(dir / "locked/" + name, "old\n");
+        fs::permissions(dir / "locked/" + name, fs::perms(0666));
+    }
+    write_file(dir / "zeros", std::string(16, '\0'));
+    for (const char* name : {"words", "sorted", "code", "zeros"})
+        fs::permissions(dir / name, fs::perms(0644));
+    fs::permissions(dir / "locked", fs::perms(0555));
+    fs::permissions(dir.path(), fs::perms(0755));
+    const ino_t out_inode = inode_of(dir / "locked/out");
+
+    auto encode =
+        run_wordperm({.args = {"d", dir / "words", dir / "locked/out", dir / "locked/code"},
+                      .unprivileged = true});
+    ASSERT_EQ(encode.status, 0) << encode.err;
+    EXPECT_TRUE(read_file(dir / "locked/out") == sorted);
+    EXPECT_TRUE(read_file(dir / "locked/code") == code);
+    EXPECT_EQ(inode_of(dir / "locked/out"), out_inode);
+
+    for (const char* code_file : {"zeros", "missing"}) {
+        SCOPED_TRACE(code_file);
+        auto failed =
+            run_wordperm({.args = {"x", dir / "sorted", dir / "locked/restored", dir / code_file},
+                          .unprivileged = true});
+        EXPECT_NE(failed.status, 0);
+        EXPECT_EQ(read_file(dir / "locked/restored"), "old\n");
     }
 }
 

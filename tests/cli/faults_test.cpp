@@ -1,184 +1,308 @@
-// Faults through the built binary: each ends with its status and one stderr line, leaves the
-// inputs untouched, and removes the outputs it had begun (regular files only).
+// The fault matrix through the built binary: every way a run can fail (each open, a read error,
+// a write error and a full disk on each output, a damaged code file, an interrupt) ends with its
+// status and one stderr line, and leaves the scratch directory exactly as it was: no existing
+// file changed, no file created, no temporary file left behind (except after SIGKILL, whose
+// leftovers must say what they are).
 #include <gtest/gtest.h>
-#include <unistd.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 
+#include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <thread>
 
-#include "support/cli.h"
+#include "run_wordperm.h"
 
 namespace wordperm {
 namespace {
 
+using testing::changes_between;
+using testing::CliResult;
+using testing::count_unfinished;
+using testing::DirectoryState;
+using testing::Launch;
 using testing::read_file;
 using testing::run_cli;
+using testing::run_wordperm;
 using testing::ScratchDirectory;
+using testing::StandardOutput;
+using testing::state_of;
+using testing::wait_for;
 using testing::write_file;
 namespace fs = std::filesystem;
 
-std::string some_words(int n) {
+constexpr const char* kUnfinished = ".wordperm-unfinished-";
+
+std::string numbered_words(int n, std::size_t filler = 0) {
     std::string words;
     for (int i = 0; i < n; ++i)
-        words += "w" + std::to_string(i * 7919 % n) + "\n";
+        words +=
+            "w" + std::to_string(static_cast<long>(i) * 7919 % n) + std::string(filler, 'x') + "\n";
     return words;
 }
+
+struct Fault {
+    std::vector<std::string> args;  // names in the scratch directory, or absolute paths
+    int status;
+    std::string failing;  // the file the message names, as given in args
+    std::string reason;
+    Launch launch = {};  // everything but args
+};
 
 class Faults : public ::testing::Test {
   protected:
     void SetUp() override {
-        write_file(dir / "words", some_words(3000));
+        write_file(dir / "words", numbered_words(3000));
         ASSERT_EQ(run_cli({"d", dir / "words", dir / "sorted", dir / "code"}).status, 0);
-        sorted = read_file(dir / "sorted");
-        code = read_file(dir / "code");
+        write_file(dir / "old-out", "precious sorted list\n");
+        write_file(dir / "old-code", "precious code file");
+        write_file(dir / "old-restored", "precious restored file\n");
+        fs::permissions(dir / "words", fs::perms(0644));  // readable by an unprivileged run
+        write_file(dir / "zeros", std::string(16, '\0'));
+        write_file(dir / "empty-lines", std::string(20000, '\n'));
+        fs::create_hard_link(dir / "words", dir / "words-link");
+        fs::create_symlink("old-out", dir / "link");
+        fs::create_symlink("link-target", dir / "dangling");
+        fs::create_symlink("/dev/full", dir / "full");
+        fs::create_symlink("/dev/null", dir / "null");
+        fs::create_symlink("/dev/stdout", dir / "stdout-link");
+        write_file(dir / "log", "log\n");
+        fs::create_directory(dir / "folder");
+        // A directory in which an unprivileged run may write one file but create none.
+        fs::create_directory(dir / "locked");
+        write_file(dir / "locked/writable", "writable\n");
+        write_file(dir / "locked/read-only", "read-only\n");
+        fs::permissions(dir / "locked/writable", fs::perms(0666));
+        fs::permissions(dir / "locked/read-only", fs::perms(0444));
+        fs::permissions(dir / "locked", fs::perms(0555));
+        fs::permissions(dir.path(), fs::perms(0755));
     }
-    void expect_inputs_untouched() {
-        EXPECT_EQ(read_file(dir / "words"), some_words(3000));
-        EXPECT_EQ(read_file(dir / "sorted"), sorted);
-        EXPECT_EQ(read_file(dir / "code"), code);
+
+    std::string path_of(const std::string& name) const {
+        return name.starts_with('/') ? name : dir / name;
     }
+
+    // Runs every fault and checks its status, its message and that nothing changed.
+    void expect_each_changes_nothing(const std::vector<Fault>& faults) {
+        for (const Fault& fault : faults) {
+            std::string trace;
+            for (const std::string& argument : fault.args)
+                trace += argument + " ";
+            SCOPED_TRACE(trace);
+            Launch launch = fault.launch;
+            launch.args = {fault.args[0]};
+            for (std::size_t i = 1; i < fault.args.size(); ++i)
+                launch.args.push_back(path_of(fault.args[i]));
+            const DirectoryState before = state_of(dir.path());
+            const CliResult result = run_wordperm(launch);
+            EXPECT_EQ(result.status, fault.status);
+            EXPECT_EQ(result.err,
+                      "wordperm: " + path_of(fault.failing) + ": " + fault.reason + "\n");
+            EXPECT_EQ(changes_between(before, state_of(dir.path())), std::vector<std::string>{});
+        }
+    }
+
     ScratchDirectory dir;
-    std::string sorted;
-    std::string code;
 };
 
-TEST_F(Faults, OutputThatIsAnInputIsRefusedChangingNothing) {
-    fs::create_hard_link(dir / "words", dir / "words-link");
-    struct Case {
-        std::vector<std::string> args;
-        int status;
-        std::string message;
-    };
-    const Case cases[] = {
-        {{"d", dir / "words", dir / "words", dir / "new-code"},
+TEST_F(Faults, FailedOpenChangesNothing) {
+    const std::string no_file = "No such file or directory";
+    const std::string is_directory = "Is a directory";
+    const Launch unprivileged{.unprivileged = true};
+    expect_each_changes_nothing({
+        {{"d", "missing", "old-out", "old-code"}, 2, "missing", no_file},
+        {{"x", "missing", "old-restored", "old-code"}, 2, "missing", no_file},
+        {{"d", "folder", "old-out", "old-code"}, 2, "folder", is_directory},
+        {{"d", "words", "no/dir/out", "old-code"}, 3, "no/dir/out", no_file},
+        {{"d", "words", "folder", "old-code"}, 3, "folder", is_directory},
+        {{"d", "words", "locked/read-only", "old-code"},
          3,
-         dir / "words" + ": is the same file as " + dir / "words"},
-        {{"d", dir / "words", dir / "words-link", dir / "new-code"},
+         "locked/read-only",
+         "Permission denied",
+         unprivileged},
+        {{"d", "words", "locked/new", "old-code"},
          3,
-         dir / "words-link" + ": is the same file as " + dir / "words"},
-        {{"d", dir / "words", dir / "new-sorted", dir / "words"},
+         "locked/new",
+         "Permission denied",
+         unprivileged},
+        // A mistyped or unusable code file never costs argument 3 its content.
+        {{"x", "sorted", "old-restored", "code.bni"}, 4, "code.bni", no_file},
+        {{"x", "sorted", "old-restored", "folder"}, 4, "folder", is_directory},
+        {{"d", "words", "old-out", "no/dir/code"}, 4, "no/dir/code", no_file},
+        {{"d", "words", "old-out", "folder"}, 4, "folder", is_directory},
+        // Written in place, but only once every open has succeeded.
+        {{"d", "words", "locked/writable", "locked/read-only"},
          4,
-         dir / "words" + ": is the same file as " + dir / "words"},
-        {{"d", dir / "words", dir / "sorted", dir / "sorted"},
-         4,
-         dir / "sorted" + ": is the same file as " + dir / "sorted"},
-        {{"x", dir / "sorted", dir / "code", dir / "code"},
+         "locked/read-only",
+         "Permission denied",
+         unprivileged},
+        {{"d", "/dev/stdin", "old-out", "/dev/fd/9"}, 4, "/dev/fd/9", "Bad file descriptor"},
+    });
+}
+
+TEST_F(Faults, OutputThatIsAnotherArgumentIsRefused) {
+    const std::string list_out = "the word file and the sorted list are the same file";
+    const std::string list_code = "the word file and the code file are the same file";
+    const std::string out_code = "the sorted list and the code file are the same file";
+    expect_each_changes_nothing({
+        {{"d", "words", "words", "new-code"}, 3, "words", list_out},
+        {{"d", "words", "words-link", "new-code"}, 3, "words-link", list_out},
+        {{"d", "words", "new-sorted", "words"}, 4, "words", list_code},
+        {{"d", "words", "old-out", "old-out"}, 4, "old-out", out_code},
+        {{"d", "words", "link", "old-out"}, 4, "old-out", out_code},
+        {{"d", "words", "both", "both"}, 4, "both", out_code},
+        {{"d", "words", "dangling", "link-target"}, 4, "link-target", out_code},
+        {{"x", "sorted", "sorted", "code"},
          3,
-         dir / "code" + ": is the same file as " + dir / "code"},
-        {{"x", dir / "sorted", dir / "sorted", dir / "code"},
+         "sorted",
+         "the sorted list and the restored file are the same file"},
+        {{"x", "sorted", "code", "code"},
          3,
-         dir / "sorted" + ": is the same file as " + dir / "sorted"},
-        {{"d", dir / "words", dir / "both", dir / "both"},
-         4,
-         dir / "both" + ": is the same file as " + dir / "both"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.args[2] + " " + c.args[3]);
-        auto result = run_cli(c.args);
-        EXPECT_EQ(result.status, c.status);
-        EXPECT_EQ(result.err, "wordperm: " + c.message + "\n");
-        expect_inputs_untouched();
-        EXPECT_FALSE(fs::exists(dir / "new-code"));
-        EXPECT_FALSE(fs::exists(dir / "new-sorted"));
-        EXPECT_FALSE(fs::exists(dir / "both"));
-    }
+         "code",
+         "the restored file and the code file are the same file"},
+    });
 }
 
-TEST_F(Faults, DevicesMayBeNamedTwice) {
-    auto result = run_cli({"d", dir / "words", "/dev/null", "/dev/null"});
-    EXPECT_EQ(result.status, 0) << result.err;
-}
-
-TEST_F(Faults, DirectoryAsAnInputIsRefusedAtOnce) {
-    fs::create_directory(dir / "folder");
-    auto list = run_cli({"d", dir / "folder", dir / "out", dir / "out-code"});
-    EXPECT_EQ(list.status, 2);
-    EXPECT_EQ(list.err, "wordperm: " + dir / "folder" + ": Is a directory\n");
-    EXPECT_FALSE(fs::exists(dir / "out"));
-    auto code_file = run_cli({"x", dir / "sorted", dir / "out", dir / "folder"});
-    EXPECT_EQ(code_file.status, 4);
-    EXPECT_EQ(code_file.err, "wordperm: " + dir / "folder" + ": Is a directory\n");
-}
-
-TEST_F(Faults, EachOutputOnAFullDevice) {
-    struct Case {
-        std::vector<std::string> args;
-        std::string begun;  // the regular output the run had begun, removed afterwards
-    };
-    const Case cases[] = {
-        {{"d", dir / "words", "/dev/full", dir / "new-code"}, dir / "new-code"},
-        {{"d", dir / "words", dir / "new-sorted", "/dev/full"}, dir / "new-sorted"},
-        {{"x", dir / "sorted", "/dev/full", dir / "code"}, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.args[2] + " " + c.args[3]);
-        auto result = run_cli(c.args);
-        EXPECT_EQ(result.status, 6);
-        EXPECT_EQ(result.err, "wordperm: /dev/full: No space left on device\n");
-        if (!c.begun.empty()) {
-            EXPECT_FALSE(fs::exists(c.begun));
-        }
-        EXPECT_TRUE(fs::exists("/dev/full"));
-        expect_inputs_untouched();
-    }
-}
-
-// Reading /proc/self/mem at offset 0 fails with EIO: an input that opens but cannot be read.
-TEST_F(Faults, UnreadableInputIsStatusSevenNotTheEndOfTheFile) {
-    auto list = run_cli({"d", "/proc/self/mem", dir / "new-sorted", dir / "new-code"});
-    EXPECT_EQ(list.status, 7);
-    EXPECT_EQ(list.err, "wordperm: /proc/self/mem: Input/output error\n");
-    EXPECT_FALSE(fs::exists(dir / "new-sorted"));
-    EXPECT_FALSE(fs::exists(dir / "new-code"));
-    auto code_file = run_cli({"x", dir / "sorted", dir / "restored", "/proc/self/mem"});
-    EXPECT_EQ(code_file.status, 7);
-    EXPECT_EQ(code_file.err, "wordperm: /proc/self/mem: Input/output error\n");
-    EXPECT_FALSE(fs::exists(dir / "restored"));
-    expect_inputs_untouched();
+TEST_F(Faults, FailureInTheRunChangesNothing) {
+    const std::string full = "No space left on device";
+    const std::string too_large = "File too large";  // a file-size limit: a disk that fills up
+    expect_each_changes_nothing({
+        {{"d", "/proc/self/mem", "old-out", "old-code"}, 7, "/proc/self/mem", "Input/output error"},
+        {{"x", "sorted", "old-restored", "/proc/self/mem"},
+         7,
+         "/proc/self/mem",
+         "Input/output error"},
+        {{"x", "sorted", "old-restored", "zeros"}, 5, "zeros", "does not fit " + dir / "sorted"},
+        {{"x", "sorted", "null", "zeros"}, 5, "zeros", "does not fit " + dir / "sorted"},
+        // Nothing is removed by name: not a link's target, not /dev/stdout.
+        {{"x", "sorted", "link", "zeros"}, 5, "zeros", "does not fit " + dir / "sorted"},
+        {{"x", "sorted", "/dev/stdout", "zeros"},
+         5,
+         "zeros",
+         "does not fit " + dir / "sorted",
+         {.out = StandardOutput::append_to_file, .out_file = dir / "log"}},
+        {{"x", "sorted", "stdout-link", "zeros"},
+         5,
+         "zeros",
+         "does not fit " + dir / "sorted",
+         {.out = StandardOutput::append_to_file, .out_file = dir / "log"}},
+        {{"d", "words", "link", "full"}, 6, "full", full},
+        {{"d", "words", "full", "old-code"}, 6, "full", full},
+        {{"d", "words", "old-out", "full"}, 6, "full", full},
+        {{"x", "sorted", "full", "code"}, 6, "full", full},
+        {{"d", "words", "old-out", "old-code"}, 6, "old-out", too_large, {.file_size_limit = 8192}},
+        {{"d", "empty-lines", "old-out", "old-code"},
+         6,
+         "old-code",
+         too_large,
+         {.file_size_limit = 24576}},
+        {{"x", "sorted", "old-restored", "code"},
+         6,
+         "old-restored",
+         too_large,
+         {.file_size_limit = 8192}},
+        {{"d", "words", "/dev/stdout", "old-code"},
+         6,
+         "/dev/stdout",
+         "Broken pipe",
+         {.out = StandardOutput::broken_pipe}},
+    });
 }
 
 #if !defined(WORDPERM_SANITIZED)
-// A list larger than the memory left under an address-space limit is refused before a byte of
-// it is read, with the memory it needs.
-TEST_F(Faults, ListLargerThanMemoryIsStatusNineBeforeReading) {
+// Lists that do not fit in the memory left under an address-space limit are refused with status
+// 9 and the memory they need (what is available varies, so only the start is compared): a list
+// larger than the memory before a byte of it is read, 16 Mi empty lines before their arrays are
+// allocated. (A sanitized binary reserves far more address space than any such limit at
+// start-up, so this runs in the plain build only.)
+TEST_F(Faults, ListsLargerThanMemoryAreStatusNine) {
     { std::ofstream(dir / "huge") << ""; }
     fs::resize_file(dir / "huge", std::uintmax_t{1} << 31);  // sparse: nothing is written
-    auto result = run_cli({"d", dir / "huge", dir / "new-sorted", dir / "new-code"}, "",
-                          std::size_t{1} << 30);
-    EXPECT_EQ(result.status, 9);
-    const std::string start = "wordperm: " + dir / "huge" + ": out of memory (needs 2049 MiB, ";
-    EXPECT_EQ(result.err.substr(0, start.size()), start) << result.err;
-    EXPECT_TRUE(result.err.ends_with(" MiB available)\n")) << result.err;
-    EXPECT_FALSE(fs::exists(dir / "new-sorted"));
-    EXPECT_FALSE(fs::exists(dir / "new-code"));
+    write_file(dir / "big", std::string(1 << 24, '\n'));
+    const std::pair<std::string, std::uint64_t> cases[] = {{"huge", std::uint64_t{1} << 30},
+                                                           {"big", std::uint64_t{96} << 20}};
+    for (const auto& [list, limit] : cases) {
+        SCOPED_TRACE(list);
+        const DirectoryState before = state_of(dir.path());
+        const CliResult result =
+            run_wordperm({.args = {"d", dir / list, dir / "old-out", dir / "old-code"},
+                          .address_space_limit = limit});
+        EXPECT_EQ(result.status, 9);
+        const std::string start = "wordperm: " + dir / list + ": out of memory (needs ";
+        EXPECT_EQ(result.err.substr(0, start.size()), start) << result.err;
+        EXPECT_TRUE(result.err.ends_with(" MiB available)\n")) << result.err;
+        EXPECT_EQ(changes_between(before, state_of(dir.path())), std::vector<std::string>{});
+    }
 }
 #endif
 
-TEST_F(Faults, CodeThatDoesNotFitIsStatusFiveAndLeavesNoOutput) {
-    write_file(dir / "zeros", std::string(16, '\0'));
-    auto result = run_cli({"x", dir / "sorted", dir / "restored", dir / "zeros"});
-    EXPECT_EQ(result.status, 5);
-    EXPECT_EQ(result.err, "wordperm: " + dir / "zeros" + ": does not fit " + dir / "sorted" + "\n");
-    EXPECT_FALSE(fs::exists(dir / "restored"));
-    auto to_null = run_cli({"x", dir / "sorted", "/dev/null", dir / "zeros"});
-    EXPECT_EQ(to_null.status, 5);
-    EXPECT_TRUE(fs::exists("/dev/null"));
-    expect_inputs_untouched();
+// A failing output while the sorted list is being written on a second thread (65,536 lines or
+// more): the run must still end cleanly, with that thread joined before anything it uses is
+// freed. The lines are long so that the thread is still writing when the code file fails; the
+// sanitizer build catches any access to freed memory.
+TEST_F(Faults, FailingOutputDuringTheTwoThreadStep) {
+    write_file(dir / "long", numbered_words(70000, 1000));
+    expect_each_changes_nothing({
+        {{"d", "long", "old-out", "full"}, 6, "full", "No space left on device"},
+        {{"d", "long", "full", "old-code"}, 6, "full", "No space left on device"},
+    });
 }
 
-#if !defined(WORDPERM_SANITIZED)
-// An address-space limit makes the large allocations fail (a sanitized binary reserves far
-// more address space than any such limit at start-up, so this runs in the plain build only).
-TEST_F(Faults, OutOfMemoryIsStatusNine) {
-    write_file(dir / "big", std::string(1 << 24, '\n'));  // 16 Mi empty lines
-    auto result = run_cli({"d", dir / "big", dir / "new-sorted", dir / "new-code"}, "",
-                          std::size_t{96} << 20);
-    EXPECT_EQ(result.status, 9) << result.err;
-    const std::string start = "wordperm: " + dir / "big" + ": out of memory (needs ";
-    EXPECT_EQ(result.err.substr(0, start.size()), start) << result.err;
-    EXPECT_FALSE(fs::exists(dir / "new-sorted"));
-    EXPECT_FALSE(fs::exists(dir / "new-code"));
+// The list (encode) or the code file (decode) is a FIFO that the test holds open: the run reads
+// what the test has written and then waits for more, its temporary files in place, and the
+// signal arrives there, deterministically.
+TEST_F(Faults, InterruptRemovesTheTemporaryFiles) {
+    const std::string many = numbered_words(70000);
+    write_file(dir / "many", many);
+    ASSERT_EQ(run_cli({"d", dir / "many", dir / "many-sorted", dir / "many-code"}).status, 0);
+    const std::string many_code = read_file(dir / "many-code");
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
+    struct Case {
+        bool encode;
+        int signal_number;
+    };
+    const Case cases[] = {{true, SIGINT},   {true, SIGTERM}, {true, SIGHUP}, {false, SIGINT},
+                          {false, SIGTERM}, {false, SIGHUP}, {true, SIGKILL}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.encode ? "encode, " : "decode, ") + strsignal(c.signal_number));
+        const DirectoryState before = state_of(dir.path());
+        const std::string fed = c.encode ? many : many_code.substr(0, 4096);
+        Launch launch;
+        launch.args = c.encode ? std::vector<std::string>{"d", dir / "fifo", dir / "old-out",
+                                                          dir / "old-code"}
+                               : std::vector<std::string>{"x", dir / "many-sorted",
+                                                          dir / "old-restored", dir / "fifo"};
+        launch.while_running = [&](pid_t child) {
+            const int fifo = ::open((dir / "fifo").c_str(), O_RDWR);
+            ASSERT_EQ(::write(fifo, fed.data(), fed.size()), static_cast<ssize_t>(fed.size()));
+            const int outputs = c.encode ? 2 : 1;
+            EXPECT_TRUE(wait_for([&] {
+                int unread = 0;
+                ::ioctl(fifo, FIONREAD, &unread);
+                return unread == 0 && count_unfinished(dir.path(), kUnfinished) == outputs;
+            }));
+            ::kill(child, c.signal_number);
+            ::close(fifo);
+        };
+        const CliResult result = run_wordperm(launch);
+        EXPECT_EQ(result.status, 128 + c.signal_number);
+        EXPECT_EQ(result.err, "");
+        std::vector<std::string> changed = changes_between(before, state_of(dir.path()));
+        std::erase(changed, "fifo");  // its times change as the test writes to it
+        if (c.signal_number == SIGKILL) {
+            // Nothing runs after SIGKILL: the final names are untouched, and what is left over
+            // says what it is.
+            EXPECT_EQ(changed.size(), 2u);
+            for (const std::string& name : changed) {
+                EXPECT_NE(name.find(kUnfinished), std::string::npos) << name;
+                fs::remove(dir / name);
+            }
+        } else {
+            EXPECT_EQ(changed, std::vector<std::string>{});
+        }
+    }
 }
-#endif
 
 }  // namespace
 }  // namespace wordperm

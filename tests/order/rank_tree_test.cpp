@@ -15,8 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "support/identity.h"
+
 namespace wordperm {
 namespace {
+
+using testing::identity;
 
 std::vector<std::uint32_t> entries_after_root(const RankTree& tree) {
     return {tree.tree_nodes.begin() + 1, tree.tree_nodes.end()};
@@ -206,12 +210,6 @@ void run_removal_order(std::uint32_t n, const std::vector<std::uint32_t>& order,
         ASSERT_NO_FATAL_FAILURE(run.remove(x, rng));
     }
     ASSERT_NO_FATAL_FAILURE(run.check_trees_agree());
-}
-
-std::vector<std::uint32_t> identity(std::uint32_t n) {
-    std::vector<std::uint32_t> order(n);
-    std::iota(order.begin(), order.end(), 0u);
-    return order;
 }
 
 TEST(RankTreeModel, EveryQueryMatchesVectorModelForSmallTrees) {

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <numeric>
 #include <random>
 #include <span>
 #include <string>
@@ -15,6 +14,7 @@
 #include "order/quicksort_adversary.h"
 #include "order/sort_procedure.h"
 #include "order/word_sort.h"
+#include "support/identity.h"
 #include "support/random_words.h"
 #include "support/word_tables.h"
 
@@ -22,14 +22,9 @@ namespace wordperm {
 namespace {
 
 using Perm = std::vector<std::uint32_t>;
+using testing::identity;
 using testing::KillerInput;
 using testing::plain_sort_procedure;
-
-Perm identity(std::size_t n) {
-    Perm perm(n);
-    std::iota(perm.begin(), perm.end(), 0u);
-    return perm;
-}
 
 struct CountingLineCompare {
     const WordTable& table;

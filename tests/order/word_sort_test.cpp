@@ -6,26 +6,23 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
-#include <numeric>
 #include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "order/sort_procedure.h"
+#include "support/identity.h"
 #include "support/word_tables.h"
 
 namespace wordperm {
 namespace {
 
-using Perm = std::vector<std::uint32_t>;
+using testing::identity;
 
-Perm identity(std::uint32_t n) {
-    Perm perm(n);
-    std::iota(perm.begin(), perm.end(), 0u);
-    return perm;
-}
+using Perm = std::vector<std::uint32_t>;
 
 // word_sort with the workspace it takes beside the permutation.
 Perm word_sorted(const WordTable& table) {
@@ -337,26 +334,58 @@ TEST(WordSortTest, LinesWithLineFeedsAndNoLowBytesMatchPlainByteSort) {
     }
 }
 
-TEST(WordSortTest, LargeInputKeepsPendingStackWithinBoundsAndSorts) {
+// Smaller part first keeps at most floor(log2(N / 9)) + 1 ranges pending, 29 below 2^32: the
+// stack's 30 entries hold. Ascending distinct lines split evenly and reach the bound; the others
+// are the mixtures a word list holds.
+TEST(WordSortTest, PendingRangesStayWithinTheBoundAndLargeInputsSort) {
     std::mt19937_64 random(20240601);
-    std::vector<std::string> lines(100000);
-    for (std::size_t x = 0; x < lines.size(); ++x) {
-        // A mixture: random words, runs of one repeated word, and an ascending stretch.
+    std::vector<std::string> mixture(100000);
+    for (std::size_t x = 0; x < mixture.size(); ++x) {
+        // Random words, runs of one repeated word, and an ascending stretch.
         if (x % 7 == 0) {
-            lines[x] = "repeat";
+            mixture[x] = "repeat";
         } else if (x >= 60000 && x < 70000) {
-            lines[x] = "k" + std::to_string(100000 + x);
+            mixture[x] = "k" + std::to_string(100000 + x);
         } else {
-            lines[x].resize(1 + random() % 8);
-            for (char& byte : lines[x])
+            mixture[x].resize(1 + random() % 8);
+            for (char& byte : mixture[x])
                 byte = static_cast<char>('a' + random() % 26);
         }
     }
-    const WordTable table = make_word_table(join_lines(lines, false));
-    const Perm perm = word_sorted(table);
-    expect_permutation(perm);
-    for (std::size_t x = 0; x + 1 < perm.size(); ++x) {
-        ASSERT_LE(lines[perm[x]], lines[perm[x + 1]]) << "position " << x;
+    std::vector<std::string> ascending(100000);
+    for (std::size_t x = 0; x < ascending.size(); ++x)
+        ascending[x] = std::to_string(1000000 + x);
+    const struct {
+        const char* name;
+        std::vector<std::string> lines;
+        bool reaches_bound;
+    } cases[] = {
+        {"Mixture", mixture, false},
+        {"AscendingDistinct", ascending, true},
+        {"DescendingDistinct", {ascending.rbegin(), ascending.rend()}, false},
+        {"AllEqual", std::vector<std::string>(100000, "same"), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const WordTable table = make_word_table(join_lines(c.lines, false));
+        const auto n = static_cast<std::uint32_t>(c.lines.size());
+        Perm perm = identity(n);
+        const std::uint32_t peak = sort_procedure(
+            std::span<std::uint32_t>(perm),
+            [&table](std::uint32_t a, std::uint32_t b) { return line_compare(table, a, b); },
+            sort_depth_limit(n), [](std::span<std::uint32_t>) { FAIL() << "depth limit reached"; });
+        const auto bound = static_cast<std::uint32_t>(std::bit_width(n / 9));
+        EXPECT_LE(peak, bound);
+        if (c.reaches_bound) {
+            EXPECT_EQ(peak, bound);
+        }
+        EXPECT_LT(peak, kPendingCapacity);
+
+        perm = word_sorted(table);
+        expect_permutation(perm);
+        for (std::size_t x = 0; x + 1 < perm.size(); ++x) {
+            ASSERT_LE(c.lines[perm[x]], c.lines[perm[x + 1]]) << "position " << x;
+        }
     }
 }
 

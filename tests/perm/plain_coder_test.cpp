@@ -9,6 +9,7 @@
 #include "order/word_sort.h"
 #include "rangecoder/range_decoder.h"
 #include "rangecoder/range_encoder.h"
+#include "support/buffer_stream.h"
 #include "support/coding.h"
 #include "support/random_words.h"
 #include "support/word_tables.h"
@@ -16,28 +17,16 @@
 namespace wordperm {
 namespace {
 
-using testing::decode;
+using testing::BufferStream;
+using testing::decode_in_memory;
 using testing::encode;
 using testing::random_word_file;
 using testing::WordFileShape;
 using Bytes = std::vector<std::uint8_t>;
 
-// A stream whose buffer never fills and whose input ends at once: no coroutine needed.
-struct PlainStream {
-    explicit PlainStream(std::size_t capacity, std::string_view input = {}) : buffer(capacity) {
-        stream.out_begin = stream.out_ptr = buffer.data();
-        stream.out_end = buffer.data() + buffer.size();
-        stream.in_ptr = reinterpret_cast<const std::uint8_t*>(input.data());
-        stream.in_end = stream.in_ptr + input.size();
-        stream.eof = 1;
-    }
-    std::string written() const {
-        return {reinterpret_cast<const char*>(buffer.data()),
-                static_cast<std::size_t>(stream.out_ptr - stream.out_begin)};
-    }
-    Bytes buffer;
-    Stream stream;
-};
+std::span<const std::uint8_t> bytes_of(std::string_view text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
 
 // The line with the line-feed rule: every line of a bare-ended list ends with a line feed,
 // except whichever comes out last.
@@ -69,7 +58,7 @@ testing::Encoded plain_encode(const std::string& words) {
         put_line(out.sorted, table, perm[j], j + 1 == n);
     RankTree tree;
     tree_build(tree, n);
-    PlainStream code(std::size_t{n} * 5 + 64);
+    BufferStream code(std::size_t{n} * 5 + 64);
     RangeEncoder encoder;
     encoder_init(encoder);
     for (std::uint32_t i = 0; i + 1 < n; ++i) {
@@ -78,7 +67,8 @@ testing::Encoded plain_encode(const std::string& words) {
         encode_uniform(encoder, code.stream, s, n - i);
     }
     encoder_flush(encoder, code.stream);
-    out.code = code.written();
+    const Bytes written = code.written();
+    out.code.assign(written.begin(), written.end());
     return out;
 }
 
@@ -87,7 +77,7 @@ std::string plain_decode(const std::string& sorted, const std::string& code) {
     const std::uint32_t n = table.line_count;
     RankTree tree;
     tree_build(tree, n);
-    PlainStream input(1, code);
+    BufferStream input(0, bytes_of(code));
     RangeDecoder decoder;
     decoder_init(decoder, input.stream);
     std::string out;
@@ -119,7 +109,7 @@ TEST(PlainTwin, EncoderAndDecoderGiveThePlainBytes) {
             const auto product = encode(words);
             ASSERT_EQ(product.sorted, plain.sorted);
             ASSERT_EQ(product.code, plain.code);
-            ASSERT_EQ(decode(plain.sorted, plain.code).restored,
+            ASSERT_EQ(decode_in_memory(plain.sorted, plain.code).restored,
                       plain_decode(plain.sorted, plain.code));
         }
     }

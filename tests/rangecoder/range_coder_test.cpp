@@ -2,8 +2,7 @@
 // fixed codes, round trips of random symbol sequences checked against an exact big-integer model
 // of the interval, misfit detection on damaged codes, and suspensions at every byte.
 //
-// Streams run without a coroutine unless a test needs suspensions: the output buffer is too
-// large to fill, and the input is marked exhausted, so get_byte makes up 0xFF bytes itself.
+// Streams run without a coroutine unless a test needs suspensions (see support/buffer_stream.h).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -16,11 +15,13 @@
 #include "rangecoder/muldiv.h"
 #include "rangecoder/range_decoder.h"
 #include "rangecoder/range_encoder.h"
+#include "support/buffer_stream.h"
 
 namespace wordperm {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using testing::BufferStream;
 constexpr std::uint32_t kLargestT = ~std::uint32_t{0};
 
 struct Symbol {
@@ -33,17 +34,14 @@ struct Coded {
 };
 
 Coded encode_from(RangeEncoder encoder, const std::vector<Symbol>& symbols) {
-    Stream stream;
-    Bytes buffer(symbols.size() * 5 + 64);
-    stream.out_begin = stream.out_ptr = buffer.data();
-    stream.out_end = buffer.data() + buffer.size();
+    BufferStream output(symbols.size() * 5 + 64);
     Coded coded;
     for (const Symbol& symbol : symbols) {
-        encode_uniform(encoder, stream, symbol.s, symbol.t);
+        encode_uniform(encoder, output.stream, symbol.s, symbol.t);
         coded.ranges.push_back(encoder.range);
     }
-    encoder_flush(encoder, stream);
-    coded.code.assign(stream.out_begin, stream.out_ptr);
+    encoder_flush(encoder, output.stream);
+    coded.code = output.written();
     return coded;
 }
 
@@ -53,24 +51,17 @@ Bytes encode(const std::vector<Symbol>& symbols) {
     return encode_from(encoder, symbols).code;
 }
 
-void point_input_at(Stream& stream, const Bytes& code) {
-    stream.in_ptr = code.data();
-    stream.in_end = code.data() + code.size();
-    stream.eof = 1;
-}
-
 // Decodes one symbol per t; `start_range`, when given, replaces the initial interval.
 std::vector<std::uint32_t> decode(const Bytes& code, const std::vector<std::uint32_t>& ts,
                                   std::uint64_t start_range = kAllOnes,
                                   std::vector<std::uint64_t>* ranges = nullptr) {
-    Stream stream;
-    point_input_at(stream, code);
+    BufferStream input(0, code);
     RangeDecoder decoder;
-    decoder_init(decoder, stream);
+    decoder_init(decoder, input.stream);
     decoder.range = start_range;
     std::vector<std::uint32_t> symbols;
     for (const std::uint32_t t : ts) {
-        symbols.push_back(decode_uniform(decoder, stream, t));
+        symbols.push_back(decode_uniform(decoder, input.stream, t));
         if (ranges) ranges->push_back(decoder.range);
     }
     return symbols;
@@ -249,18 +240,15 @@ TEST(RangeEncoder, FlushNeverPicksTheValueJustPastTheInterval) {
 TEST(RangeEncoder, RenormalisationToFullRangeTakesWideBranchNext) {
     RangeEncoder encoder;
     encoder.range = (std::uint64_t{1} << 57) + 1;  // the halves are 2^56 + 1 values: range 2^56 - 1
-    Stream stream;
-    Bytes buffer(64);
-    stream.out_begin = stream.out_ptr = buffer.data();
-    stream.out_end = buffer.data() + buffer.size();
-    encode_uniform(encoder, stream, 0, 2);
+    BufferStream output(64);
+    encode_uniform(encoder, output.stream, 0, 2);
     EXPECT_EQ(encoder.range, kAllOnes);
     EXPECT_EQ(encoder.low, 0x100u);
-    encode_uniform(encoder, stream, 2, 3);
+    encode_uniform(encoder, output.stream, 2, 3);
     EXPECT_EQ(encoder.low, 0xAAAAAAAAAAAAABABu);
     EXPECT_EQ(encoder.range, 0x5555555555555554u);
-    encoder_flush(encoder, stream);
-    EXPECT_EQ(Bytes(stream.out_begin, stream.out_ptr), Bytes{0x00});
+    encoder_flush(encoder, output.stream);
+    EXPECT_EQ(output.written(), Bytes{0x00});
 }
 
 // --- Decoder ------------------------------------------------------------------------------
@@ -308,13 +296,12 @@ TEST(RangeDecoder, CodeOnSplitPointIsMisfitAndNeighboursDecode) {
 TEST(RangeDecoder, AllOnesCodeDecodesLargestSymbolsAndKeepsCodeAtTop) {
     std::mt19937_64 random(5);
     const Bytes code(40, 0xFF);
-    Stream stream;
-    point_input_at(stream, code);
+    BufferStream input(0, code);
     RangeDecoder decoder;
-    decoder_init(decoder, stream);
+    decoder_init(decoder, input.stream);
     for (int i = 0; i < 2000; ++i) {
         const auto t = static_cast<std::uint32_t>(2 + random() % kLargestT);
-        ASSERT_EQ(decode_uniform(decoder, stream, t), t - 1) << "symbol " << i;
+        ASSERT_EQ(decode_uniform(decoder, input.stream, t), t - 1) << "symbol " << i;
         ASSERT_EQ(decoder.code, decoder.range) << "symbol " << i;
     }
 }
@@ -364,7 +351,7 @@ void check_round_trip(const std::vector<Symbol>& symbols) {
 TEST(RangeCoderRoundTrip, RandomSymbolsComeBackFromShortCodeInsideInterval) {
     for (const std::uint64_t seed : {1u, 2u, 3u, 4u, 5u, 6u}) {
         for (const std::uint32_t max_t : {3u, 300u, 70000u, kLargestT}) {
-            SCOPED_TRACE(testing::Message() << "seed " << seed << " max_t " << max_t);
+            SCOPED_TRACE(::testing::Message() << "seed " << seed << " max_t " << max_t);
             std::mt19937_64 random(seed);
             check_round_trip(random_symbols(random, 1 + random() % 1500, max_t));
         }
@@ -374,7 +361,7 @@ TEST(RangeCoderRoundTrip, RandomSymbolsComeBackFromShortCodeInsideInterval) {
 TEST(RangeCoderRoundTrip, LongTailOfLargestSymbolsNeedsUnlimitedPadding) {
     for (const std::uint64_t seed : {1u, 2u, 3u}) {
         for (const std::size_t head : {0u, 1u, 40u}) {
-            SCOPED_TRACE(testing::Message() << "seed " << seed << " head " << head);
+            SCOPED_TRACE(::testing::Message() << "seed " << seed << " head " << head);
             std::mt19937_64 random(seed);
             std::vector<Symbol> symbols = random_symbols(random, head, kLargestT);
             for (int i = 0; i < 1000; ++i) {
@@ -392,7 +379,7 @@ TEST(RangeCoderRoundTrip, LargestTAtFullAndSmallestInterval) {
     for (const std::uint64_t start_range : {kAllOnes, std::uint64_t{1} << 56}) {
         for (const std::uint32_t s :
              {0u, 1u, 2u, t / 2, t / 2 + 1, t - 3, t - 2, t - 1, 0x12345678u}) {
-            SCOPED_TRACE(testing::Message() << std::hex << "range " << start_range << " s " << s);
+            SCOPED_TRACE(::testing::Message() << std::hex << "range " << start_range << " s " << s);
             RangeEncoder encoder;
             encoder.range = start_range;
             const std::vector<Symbol> symbols = {{s, t}, {s, t}, {t - 1 - s, t}};
@@ -424,14 +411,14 @@ TEST(RangeCoderRoundTrip, RenormalisationToFullRangeDecodesOnWideBranch) {
 
 TEST(RangeDecoder, AlteredOrCutCodeGivesSymbolsBelowTOrStickyMisfit) {
     for (const std::uint64_t seed : {1u, 2u, 3u}) {
-        SCOPED_TRACE(testing::Message() << "seed " << seed);
+        SCOPED_TRACE(::testing::Message() << "seed " << seed);
         std::mt19937_64 random(seed);
         const std::vector<Symbol> symbols = random_symbols(random, 400, kLargestT);
         const std::vector<std::uint32_t> ts = counts_of(symbols);
         const Bytes code = encode(symbols);
         ASSERT_FALSE(code.empty());
         for (int trial = 0; trial < 200; ++trial) {
-            SCOPED_TRACE(testing::Message() << "trial " << trial);
+            SCOPED_TRACE(::testing::Message() << "trial " << trial);
             Bytes damaged = code;
             if (trial % 2 == 0) {
                 damaged[random() % damaged.size()] ^= static_cast<std::uint8_t>(1 + random() % 255);
@@ -469,16 +456,14 @@ void run_encoder(void* argument) {
 }
 
 Bytes encode_in_coroutine(const std::vector<Symbol>& symbols, std::size_t buffer_bytes) {
-    Stream stream;
-    Bytes buffer(buffer_bytes);
-    stream.out_begin = stream.out_ptr = buffer.data();
-    stream.out_end = buffer.data() + buffer.size();
-    EncoderJob job{&stream, &symbols};
+    BufferStream output(buffer_bytes);
+    EncoderJob job{&output.stream, &symbols};
     Bytes code;
     for (;;) {
-        const std::uint32_t yielded = coro_call(stream.coroutine, &run_encoder, &job);
-        code.insert(code.end(), stream.out_begin, stream.out_ptr);
-        stream.out_ptr = stream.out_begin;
+        const std::uint32_t yielded = coro_call(output.stream.coroutine, &run_encoder, &job);
+        const Bytes block = output.written();
+        code.insert(code.end(), block.begin(), block.end());
+        output.rewind_output();
         if (yielded == YIELD_DONE) return code;
         EXPECT_EQ(yielded, YIELD_OUTPUT_FULL);
         if (yielded != YIELD_OUTPUT_FULL) return {};
@@ -533,7 +518,7 @@ TEST(RangeCoderSuspension, SameCodeAndSymbolsWhateverBufferSizeDownToOneByte) {
     const std::vector<std::uint32_t> ts = counts_of(symbols);
     for (const std::size_t bytes : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7},
                                     std::size_t{64}, expected.size(), expected.size() + 1}) {
-        SCOPED_TRACE(testing::Message() << "buffer of " << bytes);
+        SCOPED_TRACE(::testing::Message() << "buffer of " << bytes);
         EXPECT_EQ(encode_in_coroutine(symbols, bytes), expected);
         EXPECT_EQ(decode_in_coroutine(expected, ts, bytes), values_of(symbols));
     }

@@ -2,12 +2,17 @@
 //
 //   wordperm d <word file> <sorted list> <code file>     encode
 //   wordperm x <sorted list> <restored file> <code file> decode (any mode but d)
+//   wordperm --help | --version
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
 
 #include "driver/run_loop.h"
 #include "driver/startup.h"
+#include "io/standard_streams.h"
+#include "io/temporary_files.h"
 #include "perm/permutation_decoder.h"
 #include "perm/permutation_encoder.h"
 
@@ -34,15 +39,28 @@ static ExitStatus run(Mode mode, char** argv, RunFiles& files, Failure& failure)
             failure = {failure.status, argv[2], "out of memory"};
         return failure.status;
     }
-    if (!close_outputs(files, failure)) return failure.status;
+    if (!commit_run_outputs(files, failure)) return failure.status;
     return ExitStatus::success;
 }
 
 int main(int argc, char** argv) {
+    if (!prepare_standard_streams()) {
+        report_failure({ExitStatus::write_failed, "/dev/null", std::strerror(errno)});
+        return static_cast<int>(ExitStatus::write_failed);
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(kHelp, stdout);
+        return static_cast<int>(ExitStatus::success);
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("wordperm " WORDPERM_VERSION);
+        return static_cast<int>(ExitStatus::success);
+    }
     if (argc < 5) {
         std::fprintf(stderr, "%s\n", kUsage);
         return static_cast<int>(ExitStatus::usage);
     }
+    install_interrupt_cleanup();
     RunFiles files;
     Failure failure;
     ExitStatus status;
@@ -52,7 +70,9 @@ int main(int argc, char** argv) {
         failure = {ExitStatus::out_of_memory, argv[2], "out of memory"};
         status = failure.status;
     }
-    if (status >= ExitStatus::code_misfit) discard_outputs(files);
-    if (status != ExitStatus::success) report_failure(failure);
+    if (status != ExitStatus::success) {
+        discard_outputs(files);
+        report_failure(failure);
+    }
     return static_cast<int>(status);
 }

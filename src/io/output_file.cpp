@@ -1,0 +1,342 @@
+// Outputs written beside their final names and renamed over them, or written where they are.
+#include "io/output_file.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+
+#include "io/temporary_files.h"
+
+namespace wordperm {
+namespace {
+
+constexpr int kMostLinksFollowed = 40;  // the kernel's own limit for one path
+constexpr std::size_t kRandomLetters = 6;
+constexpr int kMostNameAttempts = 100;
+
+// The descriptor a name stands for when it is one of the process's own, else -1.
+int descriptor_named_by(std::string_view path) {
+    if (path == "/dev/stdin") return 0;
+    if (path == "/dev/stdout") return 1;
+    if (path == "/dev/stderr") return 2;
+    for (std::string_view prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+        if (!path.starts_with(prefix)) continue;
+        const std::string_view digits = path.substr(prefix.size());
+        if (digits.empty() || digits.size() > 9) return -1;
+        int descriptor = 0;
+        for (char digit : digits) {
+            if (digit < '0' || digit > '9') return -1;
+            descriptor = descriptor * 10 + (digit - '0');
+        }
+        return descriptor;
+    }
+    return -1;
+}
+
+// The part of `path` up to and including its last slash; empty for a name in the working
+// directory.
+std::string_view directory_of(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? std::string_view{} : path.substr(0, slash + 1);
+}
+
+std::string_view base_name_of(std::string_view path) {
+    return path.substr(directory_of(path).size());
+}
+
+std::optional<FileIdentity> identity_of_directory(std::string_view path) {
+    const std::string directory(directory_of(path));
+    return identity_of_path(directory.empty() ? "." : directory.c_str());
+}
+
+// Follows `path` through symbolic links to the name the output ends under; a link that leads
+// nowhere yet gives the name it points to, which the output then creates. A chain that reaches
+// a name for one of the process's descriptors stops there with that descriptor in `descriptor`.
+bool follow_links(std::string& path, int& descriptor, int& error_number) {
+    for (int followed = 0;; ++followed) {
+        descriptor = descriptor_named_by(path);
+        if (descriptor >= 0) return true;
+        struct stat status;
+        if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return true;
+        if (followed == kMostLinksFollowed) {
+            error_number = ELOOP;
+            return false;
+        }
+        char target[PATH_MAX];
+        const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
+        if (length < 0 || length == static_cast<ssize_t>(sizeof target)) {
+            error_number = length < 0 ? errno : ENAMETOOLONG;
+            return false;
+        }
+        const std::string_view link(target, static_cast<std::size_t>(length));
+        path = link.starts_with('/') ? std::string(link)
+                                     : std::string(directory_of(path)).append(link);
+    }
+}
+
+// Letters for temporary names: different in every process and at every call, and nothing more
+// is asked of them (O_EXCL settles any clash).
+std::string random_letters() {
+    static constexpr char kLetters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static std::uint64_t state = [] {
+        struct timespec now {};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        return (static_cast<std::uint64_t>(::getpid()) << 32) ^
+               static_cast<std::uint64_t>(now.tv_nsec) ^
+               (static_cast<std::uint64_t>(now.tv_sec) << 20);
+    }();
+    state += 0x9E3779B97F4A7C15u;  // splitmix64
+    std::uint64_t mixed = state;
+    mixed = (mixed ^ (mixed >> 30)) * 0xBF58476D1CE4E5B9u;
+    mixed = (mixed ^ (mixed >> 27)) * 0x94D049BB133111EBu;
+    mixed ^= mixed >> 31;
+    std::string letters(kRandomLetters, ' ');
+    for (char& letter : letters) {
+        letter = kLetters[mixed % (sizeof kLetters - 1)];
+        mixed /= sizeof kLetters - 1;
+    }
+    return letters;
+}
+
+// Creates "<final name>.<program>-unfinished-XXXXXX" beside `final_path` (the final name cut
+// short if the whole would be too long a name) and lists it for the interrupt clean-up in the
+// same held step. Returns its descriptor, or -1 with `error_number` set.
+int create_temporary(const std::string& final_path, const char* program, std::string& path,
+                     int& slot, int& error_number) {
+    const std::string suffix = std::string(".") + program + "-unfinished-";
+    std::string_view base = base_name_of(final_path);
+    const std::size_t room = NAME_MAX - suffix.size() - kRandomLetters;
+    if (base.size() > room) base = base.substr(0, room);
+    const std::string stem = std::string(directory_of(final_path)).append(base).append(suffix);
+    for (int attempt = 0; attempt < kMostNameAttempts; ++attempt) {
+        path = stem + random_letters();
+        InterruptHold hold;
+        const int descriptor =
+            ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+        if (descriptor < 0) {
+            if (errno == EEXIST) continue;
+            error_number = errno;
+            return -1;
+        }
+        slot = list_temporary_file(path.c_str());
+        if (slot < 0) {
+            ::unlink(path.c_str());
+            ::close(descriptor);
+            error_number = EMFILE;
+            return -1;
+        }
+        return descriptor;
+    }
+    error_number = EEXIST;
+    return -1;
+}
+
+// The replaced file's owner and group where the process may set them (root may set both, a
+// member of the group the group); otherwise the new file is the process's own.
+void keep_owner(int descriptor, const struct stat& previous) {
+    if (::fchown(descriptor, previous.st_uid, previous.st_gid) != 0 &&
+        ::fchown(descriptor, static_cast<uid_t>(-1), previous.st_gid) != 0) {
+        // Neither may be set: the file stays the process's own.
+    }
+}
+
+}  // namespace
+
+OutputFile::OutputFile(std::string name, Method method, int descriptor)
+    : ByteWriter(std::move(name)), method_(method), descriptor_(descriptor) {}
+
+std::unique_ptr<OutputFile> OutputFile::open_descriptor(int descriptor, std::string name,
+                                                        int& error_number) {
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY) {
+        error_number = flags < 0 ? errno : EBADF;
+        return nullptr;
+    }
+    const int copy = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 3);
+    if (copy < 0) {
+        error_number = errno;
+        return nullptr;
+    }
+    std::unique_ptr<OutputFile> output(new OutputFile(std::move(name), Method::direct, copy));
+    output->previous_ = identity_of_descriptor(copy);
+    return output;
+}
+
+std::unique_ptr<OutputFile> OutputFile::open(const std::string& path, const char* program,
+                                             int& error_number) {
+    std::string final_path = path;
+    int named_descriptor = -1;
+    if (!follow_links(final_path, named_descriptor, error_number)) return nullptr;
+    if (named_descriptor >= 0) return open_descriptor(named_descriptor, path, error_number);
+
+    struct stat previous;
+    const bool exists = ::stat(path.c_str(), &previous) == 0;
+    if (!exists && errno != ENOENT) {
+        error_number = errno;
+        return nullptr;
+    }
+    if (exists && !S_ISREG(previous.st_mode)) {
+        // A pipe, a terminal or a device is written as it is; a directory fails here (EISDIR).
+        const int descriptor = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+        if (descriptor < 0) {
+            error_number = errno;
+            return nullptr;
+        }
+        std::unique_ptr<OutputFile> output(new OutputFile(path, Method::direct, descriptor));
+        output->previous_ = identity_of_descriptor(descriptor);
+        return output;
+    }
+
+    // An existing file must be one the process may write, as when outputs were truncated in
+    // place; the descriptor that shows it serves the in-place fallback.
+    int existing = -1;
+    if (exists) {
+        existing = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+        if (existing < 0) {
+            error_number = errno;
+            return nullptr;
+        }
+    }
+
+    std::string temporary_path;
+    int slot = -1;
+    int temporary_error = 0;
+    const int descriptor =
+        create_temporary(final_path, program, temporary_path, slot, temporary_error);
+    std::unique_ptr<OutputFile> output;
+    if (descriptor >= 0) {
+        if (existing >= 0) ::close(existing);
+        output.reset(new OutputFile(path, Method::replace, descriptor));
+        output->temporary_path_ = std::move(temporary_path);
+        output->temporary_slot_ = slot;
+        if (exists) {
+            keep_owner(descriptor, previous);
+            if (::fchmod(descriptor, previous.st_mode & 07777) != 0) {
+                error_number = errno;
+                return nullptr;  // the destructor removes the temporary file
+            }
+        }
+    } else if (existing >= 0) {
+        output.reset(new OutputFile(path, Method::in_place, existing));
+    } else {
+        error_number = temporary_error;
+        return nullptr;
+    }
+    if (exists)
+        output->previous_ = FileIdentity{previous.st_dev, previous.st_ino,
+                                         static_cast<mode_t>(previous.st_mode & S_IFMT)};
+    output->directory_ = identity_of_directory(final_path);
+    output->final_path_ = std::move(final_path);
+    return output;
+}
+
+OutputFile::~OutputFile() {
+    discard();
+}
+
+bool OutputFile::write(const std::uint8_t* bytes, std::size_t size) {
+    if (method_ == Method::in_place && !emptied_) {
+        if (::ftruncate(descriptor_, 0) != 0) {
+            error_number_ = errno;
+            return false;
+        }
+        emptied_ = true;
+    }
+    while (size != 0) {
+        const ssize_t put = ::write(descriptor_, bytes, size);
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            error_number_ = errno;
+            return false;
+        }
+        bytes += put;
+        size -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+std::string OutputFile::error() const {
+    return std::strerror(error_number_);
+}
+
+bool OutputFile::collides_with(const OutputFile& other) const {
+    if (same_file(previous_, other.previous_)) return previous_->regular();
+    return method_ != Method::direct && other.method_ != Method::direct &&
+           same_file(directory_, other.directory_) &&
+           base_name_of(final_path_) == base_name_of(other.final_path_);
+}
+
+// A file of our own goes to the disk before its rename, so that after a power cut the final
+// name holds the old content or the whole new one, never a file whose blocks were not written.
+bool OutputFile::finish() {
+    bool finished = true;
+    if (method_ == Method::in_place && !emptied_) {
+        finished = ::ftruncate(descriptor_, 0) == 0;
+        emptied_ = true;
+    }
+    if (finished && method_ != Method::direct) finished = ::fsync(descriptor_) == 0;
+    if (!finished) error_number_ = errno;
+    const int descriptor = descriptor_;
+    descriptor_ = -1;
+    if (::close(descriptor) != 0 && finished) {
+        error_number_ = errno;
+        finished = false;
+    }
+    return finished;
+}
+
+bool OutputFile::publish() {
+    if (method_ == Method::replace) {
+        if (::rename(temporary_path_.c_str(), final_path_.c_str()) != 0) {
+            error_number_ = errno;
+            return false;
+        }
+        unlist_temporary_file(temporary_slot_);
+        temporary_slot_ = -1;
+    }
+    committed_ = true;
+    return true;
+}
+
+void OutputFile::discard() {
+    if (committed_) return;
+    if (temporary_slot_ >= 0) {
+        InterruptHold hold;
+        ::unlink(temporary_path_.c_str());
+        unlist_temporary_file(temporary_slot_);
+        temporary_slot_ = -1;
+    }
+    if (descriptor_ >= 0) {
+        if (emptied_ && ::ftruncate(descriptor_, 0) != 0) {
+            // Nothing more can be done for a file that cannot even be emptied.
+        }
+        ::close(descriptor_);
+        descriptor_ = -1;
+    }
+}
+
+bool commit_outputs(std::span<OutputFile* const> outputs, OutputFile*& failed) {
+    for (OutputFile* output : outputs) {
+        if (!output->finish()) {
+            failed = output;
+            return false;
+        }
+    }
+    InterruptHold hold;
+    for (OutputFile* output : outputs) {
+        if (!output->publish()) {
+            failed = output;
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace wordperm

@@ -1,0 +1,108 @@
+// An output file that changes nothing under its name until the whole run has succeeded.
+//
+// A regular file (or a name not yet taken) is written to a new temporary file in the directory
+// of its final name and renamed over that name by commit_outputs, after every output of the run
+// is complete and on the disk: until then the final name keeps its old content, or stays free.
+// Symbolic links are followed first, so a link keeps pointing where it did and its target is
+// replaced. An existing file keeps its permission bits (and its owner and group where the
+// process may set them). The temporary file is "<final name>.<program>-unfinished-XXXXXX",
+// created with O_EXCL and listed for removal on SIGINT, SIGTERM and SIGHUP (temporary_files.h);
+// after SIGKILL or a power cut it is left under that name, and the final name holds its old
+// content or nothing.
+//
+// Three kinds of output are written where they are, and never renamed or removed:
+// - a name for one of the process's own descriptors (/dev/stdin, /dev/stdout, /dev/stderr,
+//   /dev/fd/N, /proc/self/fd/N) is written through a duplicate of that descriptor, as the shell
+//   set it up: ">>" keeps appending;
+// - an existing file that is not regular (a pipe, a terminal, a device) is opened and written;
+// - an existing regular file in a directory that takes no new file, but which may itself be
+//   written, is rewritten in place. It is emptied at the first write (or at the commit when
+//   nothing is written), so a run that fails before writing leaves it as it was; one that fails
+//   later leaves it empty, never holding part of an output.
+// An existing regular file that may not be written is refused, as it would be if it were opened
+// for writing, even though its directory would let it be replaced.
+//
+// A program's use, start to end: prepare_standard_streams and install_interrupt_cleanup first
+// (standard_streams.h, temporary_files.h); open each output with OutputFile::open, compare its
+// previous() identity with the inputs' (file_identity.h) and refuse a collision; write through
+// it as a ByteWriter; on success call commit_outputs once with every output, in the order
+// readers should see them replaced; on failure call discard(), or let the OutputFile go.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "io/byte_io.h"
+#include "io/file_identity.h"
+
+namespace wordperm {
+
+class OutputFile final : public ByteWriter {
+  public:
+    enum class Method {
+        replace,   // a temporary file beside the final name, renamed over it by commit_outputs
+        direct,    // a descriptor of the process, or an existing file that is not regular
+        in_place,  // an existing regular file whose directory takes no new file
+    };
+
+    // Opens the output named `path` (see above); `program` names its temporary file. Returns
+    // null, with errno's value in `error_number` and no file changed, when it cannot.
+    static std::unique_ptr<OutputFile> open(const std::string& path, const char* program,
+                                            int& error_number);
+    // An output written through a duplicate of `descriptor` (standard output for a "-", say),
+    // named `name` in messages. Fails with EBADF for a descriptor not open for writing.
+    static std::unique_ptr<OutputFile> open_descriptor(int descriptor, std::string name,
+                                                       int& error_number);
+
+    ~OutputFile() override;  // discards the output unless commit_outputs made it final
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    bool write(const std::uint8_t* bytes, std::size_t size) override;
+    std::string error() const override;
+
+    Method method() const { return method_; }
+    // The file under the final name when the output was opened, or the file a direct output
+    // writes; nothing for a name that was free. Compare it with the inputs, and with standard
+    // output.
+    const std::optional<FileIdentity>& previous() const { return previous_; }
+    // True when this output and `other` would end as one regular file, so that one would
+    // overwrite the other: the same file, or the same free name in the same directory. Devices
+    // and pipes never collide.
+    bool collides_with(const OutputFile& other) const;
+
+    // After a failure: removes the temporary file, empties an in-place file once it has been
+    // written to, and closes. Changes nothing else; calling it again does nothing.
+    void discard();
+
+  private:
+    OutputFile(std::string name, Method method, int descriptor);
+    bool finish();
+    bool publish();
+    friend bool commit_outputs(std::span<OutputFile* const> outputs, OutputFile*& failed);
+
+    Method method_;
+    int descriptor_;                         // -1 once closed
+    int error_number_ = 0;                   // errno of the latest failure
+    std::optional<FileIdentity> previous_;   // see previous()
+    std::optional<FileIdentity> directory_;  // replace and in place: the final name's directory
+    std::string
+        final_path_;  // replace and in place: the name the output ends under, links followed
+    std::string temporary_path_;  // replace: where the output is written until the commit
+    int temporary_slot_ = -1;     // replace: its slot in the interrupt clean-up's list, or -1
+    bool emptied_ = false;        // in place: the old content is gone
+    bool committed_ = false;      // commit_outputs made the output final
+};
+
+// Ends a successful run: writes every output to the disk and closes it, then renames each
+// replaced output over its final name, in the order given, one right after the other with
+// SIGINT, SIGTERM and SIGHUP held so that no interrupt falls between two renames. Returns false
+// with `failed` set to the output concerned (see its error()) when a flush or a close fails,
+// having renamed nothing, or when a rename fails, the outputs before it being already in place.
+bool commit_outputs(std::span<OutputFile* const> outputs, OutputFile*& failed);
+
+}  // namespace wordperm

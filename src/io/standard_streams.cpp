@@ -1,0 +1,37 @@
+// Descriptors 0 to 2 and SIGPIPE.
+#include "io/standard_streams.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace wordperm {
+namespace {
+
+bool open_null_on(int descriptor) {
+    const int null = ::open("/dev/null", O_RDWR);
+    if (null < 0) return false;
+    if (null == descriptor) return true;
+    const bool moved = ::dup2(null, descriptor) == descriptor;
+    ::close(null);
+    return moved;
+}
+
+}  // namespace
+
+bool prepare_standard_streams() {
+    ::signal(SIGPIPE, SIG_IGN);
+    for (int descriptor = 0; descriptor <= 2; ++descriptor) {
+        if (::fcntl(descriptor, F_GETFD) >= 0 || errno != EBADF) continue;
+        if (!open_null_on(descriptor)) return false;
+    }
+    return true;
+}
+
+bool silence_standard_output() {
+    return open_null_on(1);
+}
+
+}  // namespace wordperm

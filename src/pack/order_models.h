@@ -1,0 +1,45 @@
+// Models of a list's order: which line comes next, given the reference ranks of the lines
+// already placed.
+//
+// The order is a sequence x of reference ranks, one per input line, in which rank r occurs
+// counts[r] times. Three models code it:
+// - uniform: every arrangement of the multiset equally likely, log2(N! / prod counts[r]!) bits
+//   in all. Without repeated lines this is wordperm's code, symbol for symbol.
+// - cursor: the next line is most often the successor, in the reference order, of one of the
+//   last kCursorLines lines placed: the first rank at or after it with lines left (the line
+//   itself while copies of it are left). Which of them (or none: an escape) is coded with an
+//   adaptive model whose context is the previous choice; an escape then codes the line
+//   uniformly among the lines left, each distinct line weighted by its copies left.
+// - cursor_distance: the same, but an escape codes how many lines left lie between the last
+//   line placed and the new one, above or below it, by bit length and then the bits below.
+// Each costs O(log D) per line.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "driver/stream.h"
+#include "rangecoder/range_decoder.h"
+#include "rangecoder/range_encoder.h"
+
+namespace wordperm {
+
+enum class OrderModel : std::uint8_t {
+    uniform = 1,
+    cursor = 2,
+    cursor_distance = 3,
+};
+
+inline constexpr std::uint32_t kCursorLines = 8;
+
+// x.size() = N >= 1 lines; each x[i] below counts.size() and rank r occurring counts[r] times.
+// Throws std::bad_alloc.
+void encode_order(RangeEncoder& encoder, Stream& stream, OrderModel model,
+                  std::span<const std::uint32_t> x, std::span<const std::uint32_t> counts);
+
+// Decodes x (x.size() = the sum of counts). Returns false when the code does not fit.
+// Throws std::bad_alloc.
+bool decode_order(RangeDecoder& decoder, Stream& stream, OrderModel model,
+                  std::span<const std::uint32_t> counts, std::span<std::uint32_t> x);
+
+}  // namespace wordperm

@@ -1,0 +1,43 @@
+// The context-mixing coder of a set: its distinct lines in byte order, front-coded, through the
+// range coder's binary decisions.
+//
+// Each line after the first is its shared-prefix length p with the line before, then its bytes
+// from p on, then a line feed as terminator (lines hold none). Byte order lets the model know
+// two things for free: p is at most the previous line's length, and the byte at p is above the
+// previous line's byte there (any byte but the terminator when the previous line ends at p);
+// the decisions that these bounds settle are not coded at all. Every byte is coded as 8
+// decisions, high bit first, each predicted by a mix of contexts: the position in the line, the
+// byte at p's lower bound (or the distance from p), the 3, 4 and 6 bytes before, the previous
+// line's bytes in the same column, and the lower bound with the bytes before. Two mixers (their
+// weights chosen by the byte's bits so far, and by those and the byte before) and two adaptive
+// maps refine the mix. p goes through an 8-level bit tree whose contexts are the previous p's,
+// the previous line's length and its ending. The byte tables hold 2^table_bits counters per
+// hashed context; the decoder must use the same table_bits.
+#pragma once
+
+#include <cstdint>
+
+#include "driver/stream.h"
+#include "pack/line_set.h"
+#include "rangecoder/range_decoder.h"
+#include "rangecoder/range_encoder.h"
+
+namespace wordperm {
+
+inline constexpr int kSetTableBitsMin = 12;
+inline constexpr int kSetTableBitsMax = 22;
+
+// Table size for a set whose front-coded form has `form_bytes` bytes: enough that collisions
+// stay rare, within kSetTableBitsMin to kSetTableBitsMax.
+int set_table_bits(std::uint64_t form_bytes);
+
+// Codes set's lines (not its counts). Throws std::bad_alloc.
+void encode_set(RangeEncoder& encoder, Stream& stream, const LineSet& set, int table_bits);
+
+// Decodes `distinct` lines into set.bytes and set.start. Returns false when the code gives lines
+// holding more than byte_limit bytes in all (byte_limit < 2^32), or lines that cannot come from a
+// set. Throws std::bad_alloc.
+bool decode_set(RangeDecoder& decoder, Stream& stream, std::uint32_t distinct,
+                std::uint64_t byte_limit, int table_bits, LineSet& set);
+
+}  // namespace wordperm

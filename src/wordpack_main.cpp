@@ -1,0 +1,41 @@
+// wordpack: packs word lists into small archives and unpacks them (see wordpack/file_runs.h).
+//
+//   wordpack [-d|-t|-l] [-c] [-o FILE] [-f] [-v|-q] [FILE]...
+#include <fcntl.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "io/standard_streams.h"
+#include "io/temporary_files.h"
+#include "wordpack/command_line.h"
+#include "wordpack/exit_status.h"
+#include "wordpack/file_runs.h"
+
+using namespace wordperm;
+
+int main(int argc, char** argv) {
+    const StartingStreams streams{::fcntl(0, F_GETFD) != -1, ::fcntl(1, F_GETFD) != -1};
+    if (!prepare_standard_streams()) {
+        report_pack_failure({PackExit::write_failed, "/dev/null", "cannot be opened"});
+        return static_cast<int>(PackExit::write_failed);
+    }
+    const ParsedCommandLine parsed =
+        parse_command_line(std::vector<std::string>(argv + 1, argv + argc));
+    switch (parsed.action) {
+        case ParsedCommandLine::Action::usage_error:
+            std::fprintf(stderr, "wordpack: %s (try 'wordpack --help')\n", parsed.error.c_str());
+            return static_cast<int>(PackExit::usage);
+        case ParsedCommandLine::Action::help:
+            std::fputs(kPackHelp, stdout);
+            return static_cast<int>(PackExit::success);
+        case ParsedCommandLine::Action::version:
+            std::puts("wordpack " WORDPERM_VERSION);
+            return static_cast<int>(PackExit::success);
+        case ParsedCommandLine::Action::run:
+            break;
+    }
+    install_interrupt_cleanup();
+    return static_cast<int>(run_files(parsed.options, streams));
+}

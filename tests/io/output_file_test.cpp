@@ -1,0 +1,103 @@
+// OutputFile's contract beyond what wordperm's command line reaches: which outputs collide, a
+// final name too long for its temporary's suffix, and a commit whose second rename fails.
+#include "io/output_file.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "cli/run_wordperm.h"
+
+namespace wordperm {
+namespace {
+
+using testing::read_file;
+using testing::ScratchDirectory;
+using testing::write_file;
+namespace fs = std::filesystem;
+
+std::unique_ptr<OutputFile> open_output(const std::string& path) {
+    int error_number = 0;
+    auto output = OutputFile::open(path, "test", error_number);
+    EXPECT_NE(output, nullptr) << path << ": " << std::strerror(error_number);
+    return output;
+}
+
+std::vector<std::string> names_in(const ScratchDirectory& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool write_text(OutputFile& output, const std::string& text) {
+    return output.write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+}
+
+TEST(OutputFile, CollidesOnlyWhenBothWouldEndAsOneRegularFile) {
+    ScratchDirectory dir;
+    write_file(dir / "old", "old");
+    fs::create_symlink("old", dir / "link-to-old");
+    fs::create_symlink("new", dir / "link-to-new");
+    fs::create_directory(dir / "sub");
+    struct Case {
+        std::string first;
+        std::string second;
+        bool collide;
+    };
+    const Case cases[] = {
+        {dir / "old", dir / "link-to-old", true}, {dir / "new", dir / "sub/../new", true},
+        {dir / "new", dir / "link-to-new", true}, {dir / "new", dir / "other", false},
+        {dir / "new", dir / "sub/new", false},    {"/dev/null", "/dev/null", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.first + " " + c.second);
+        auto first = open_output(c.first);
+        auto second = open_output(c.second);
+        ASSERT_TRUE(first && second);
+        EXPECT_EQ(first->collides_with(*second), c.collide);
+        EXPECT_EQ(second->collides_with(*first), c.collide);
+    }
+    EXPECT_EQ(names_in(dir),
+              (std::vector<std::string>{"link-to-new", "link-to-old", "old", "sub"}));
+}
+
+TEST(OutputFile, FinalNameOfTheLongestLengthStillGetsATemporaryBesideIt) {
+    ScratchDirectory dir;
+    const std::string name(255, 'n');
+    auto output = open_output(dir / name);
+    ASSERT_TRUE(output);
+    EXPECT_EQ(output->method(), OutputFile::Method::replace);
+    ASSERT_TRUE(write_text(*output, "whole\n"));
+    OutputFile* outputs[] = {output.get()};
+    OutputFile* failed = nullptr;
+    ASSERT_TRUE(commit_outputs(outputs, failed));
+    EXPECT_EQ(read_file(dir / name), "whole\n");
+    EXPECT_EQ(names_in(dir), std::vector<std::string>{name});
+}
+
+// Renames cannot be undone: a failed one reports its output, leaves those before it in place
+// and its own temporary file to be removed, as every unfinished output's is.
+TEST(OutputFile, FailedRenameLeavesTheOutputsBeforeItInPlace) {
+    ScratchDirectory dir;
+    auto first = open_output(dir / "first");
+    auto second = open_output(dir / "second");
+    ASSERT_TRUE(first && second);
+    ASSERT_TRUE(write_text(*first, "1") && write_text(*second, "2"));
+    fs::create_directory(dir / "second");  // a directory cannot be renamed over
+    OutputFile* outputs[] = {first.get(), second.get()};
+    OutputFile* failed = nullptr;
+    EXPECT_FALSE(commit_outputs(outputs, failed));
+    EXPECT_EQ(failed, second.get());
+    EXPECT_EQ(second->error(), std::strerror(EISDIR));
+    second.reset();
+    EXPECT_EQ(read_file(dir / "first"), "1");
+    EXPECT_EQ(names_in(dir), (std::vector<std::string>{"first", "second"}));
+}
+
+}  // namespace
+}  // namespace wordperm

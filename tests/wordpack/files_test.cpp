@@ -1,0 +1,170 @@
+// wordpack through its binary: round trips by every route a file can take, and the refusals
+// and failures that must leave every file as it was.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli/run_wordperm.h"
+
+namespace wordperm {
+namespace {
+
+using namespace ::wordperm::testing;
+namespace fs = std::filesystem;
+
+constexpr const char* kUnfinished = ".wordpack-unfinished-";
+
+CliResult wordpack(std::vector<std::string> args, std::string stdin_file = "/dev/null") {
+    Launch launch;
+    launch.binary = WORDPACK_BINARY;
+    launch.args = std::move(args);
+    launch.stdin_file = std::move(stdin_file);
+    return run_wordperm(launch);
+}
+
+std::string every_byte_value() {
+    std::string list;
+    for (int byte = 0; byte < 256; ++byte)
+        if (byte != '\n') list += std::string(1 + byte % 3, static_cast<char>(byte)) + '\n';
+    return list;
+}
+
+class PackFiles : public ::testing::Test {
+  protected:
+    ScratchDirectory dir;
+};
+
+TEST_F(PackFiles, EveryRouteRestoresTheListByteForByte) {
+    const std::string lists[] = {
+        "",
+        "\n",
+        "bare last line",
+        "pear\napple\r\nfig\n\napple\npear\npear",
+        every_byte_value(),
+        std::string(5000, 'x') + "\n" + std::string(5000, 'x') + "\nx\n",
+    };
+    for (const std::string& list : lists) {
+        SCOPED_TRACE(list.substr(0, 40));
+        write_file(dir / "words", list);
+        // File to file, and back beside it.
+        ASSERT_EQ(wordpack({"-f", dir / "words"}).status, 0);
+        EXPECT_EQ(read_file(dir / "words"), list);  // the input is kept
+        EXPECT_EQ(wordpack({"-t", dir / "words.wpk"}).status, 0);
+        fs::rename(dir / "words", dir / "original");
+        ASSERT_EQ(wordpack({"-d", dir / "words.wpk"}).status, 0);
+        EXPECT_EQ(read_file(dir / "words"), list);
+        // Standard input to standard output, both ways.
+        const CliResult packed = wordpack({}, dir / "original");
+        ASSERT_EQ(packed.status, 0) << packed.err;
+        write_file(dir / "piped.wpk", packed.out);
+        const CliResult unpacked = wordpack({"-dc"}, dir / "piped.wpk");
+        ASSERT_EQ(unpacked.status, 0) << unpacked.err;
+        EXPECT_EQ(unpacked.out, list);
+        // -o names the output; -c writes standard output.
+        ASSERT_EQ(wordpack({"-fo", dir / "named", "-d", dir / "piped.wpk"}).status, 0);
+        EXPECT_EQ(read_file(dir / "named"), list);
+        EXPECT_EQ(wordpack({"-dc", dir / "words.wpk"}).out, list);
+    }
+}
+
+TEST_F(PackFiles, RefusalsAndFailuresChangeNothing) {
+    write_file(dir / "words", "pear\napple\nfig\n");
+    ASSERT_EQ(wordpack({dir / "words"}).status, 0);
+    const std::string archive = read_file(dir / "words.wpk");
+    write_file(dir / "copy.wpk", archive);
+    write_file(dir / "copy", "an older copy\n");
+    std::string flipped = archive;
+    flipped[flipped.size() / 2] ^= 0x10;
+    write_file(dir / "flipped.wpk", flipped);
+    write_file(dir / "cut.wpk", archive.substr(0, archive.size() - 1));
+    write_file(dir / "text.wpk", "pear\napple\nfig\n");
+    fs::create_symlink("/dev/full", dir / "full");
+    struct Row {
+        std::vector<std::string> args;
+        int status;
+        std::string file;    // the file the one line of standard error names
+        std::string reason;  // a part of what it says
+    };
+    const Row rows[] = {
+        {{"words"}, 2, "words.wpk", "already exists"},
+        {{"-d", "copy.wpk"}, 2, "copy", "already exists"},
+        {{"missing"}, 2, "missing", "No such file or directory"},
+        {{"-d", "words"}, 1, "words", "no .wpk suffix"},
+        {{"words.wpk"}, 1, "words.wpk", "already has the .wpk suffix"},
+        {{"-f", "-o", "words", "words"}, 2, "words", "is the input file itself"},
+        {{"-d", "-f", "flipped.wpk"}, 3, "flipped.wpk", "damaged or truncated"},
+        {{"-t", "cut.wpk"}, 3, "cut.wpk", "damaged or truncated"},
+        {{"-l", "text.wpk"}, 3, "text.wpk", "not a wordpack archive"},
+        {{"-o", "full", "words"}, 4, "full", "No space left on device"},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> args;
+        for (const std::string& argument : row.args)
+            args.push_back(argument[0] == '-' ? argument : dir / argument);
+        SCOPED_TRACE(row.args.back());
+        const DirectoryState before = state_of(dir.path());
+        const CliResult result = wordpack(args);
+        EXPECT_EQ(result.status, row.status);
+        EXPECT_EQ(result.err.find("wordpack: " + dir / row.file + ": "), 0u) << result.err;
+        EXPECT_NE(result.err.find(row.reason), std::string::npos) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        EXPECT_EQ(changes_between(before, state_of(dir.path())), std::vector<std::string>{});
+    }
+}
+
+TEST_F(PackFiles, AFailingFileDoesNotStopTheOthers) {
+    write_file(dir / "a", "one\n");
+    write_file(dir / "b", "two\n");
+    const CliResult result = wordpack({dir / "a", dir / "missing", dir / "b"});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_TRUE(fs::exists(dir / "a.wpk"));
+    EXPECT_TRUE(fs::exists(dir / "b.wpk"));
+    const CliResult listed = wordpack({"-l", dir / "a.wpk", dir / "b.wpk"});
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_NE(listed.out.find("2 archives"), std::string::npos) << listed.out;
+}
+
+TEST_F(PackFiles, ClosedStandardStreamsAreFailuresNotEmptyLists) {
+    write_file(dir / "words", "one\n");
+    Launch closed_output{.args = {"-c", dir / "words"}, .binary = WORDPACK_BINARY};
+    closed_output.out = StandardOutput::closed;
+    Launch closed_input{.args = {"-o", dir / "out.wpk"}, .binary = WORDPACK_BINARY};
+    closed_input.stdin_file = "";
+    for (const Launch& launch : {closed_output, closed_input}) {
+        const CliResult result = run_wordperm(launch);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_NE(result.err.find("Bad file descriptor"), std::string::npos) << result.err;
+    }
+    EXPECT_FALSE(fs::exists(dir / "out.wpk"));
+}
+
+TEST_F(PackFiles, InterruptRemovesTheTemporaryFile) {
+    write_file(dir / "out", "kept as it was\n");
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
+    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal_number));
+        const DirectoryState before = state_of(dir.path());
+        Launch launch;
+        launch.binary = WORDPACK_BINARY;
+        launch.args = {"-f", "-o", dir / "out", dir / "fifo"};
+        launch.while_running = [&](pid_t child) {
+            // The run waits in its read of the FIFO, its temporary file in place.
+            const int fifo = ::open((dir / "fifo").c_str(), O_RDWR);
+            EXPECT_TRUE(wait_for([&] { return count_unfinished(dir.path(), kUnfinished) == 1; }));
+            ::kill(child, signal_number);
+            ::close(fifo);
+        };
+        EXPECT_EQ(run_wordperm(launch).status, 128 + signal_number);
+        std::vector<std::string> changed = changes_between(before, state_of(dir.path()));
+        std::erase(changed, "fifo");
+        EXPECT_EQ(changed, std::vector<std::string>{});
+    }
+}
+
+}  // namespace
+}  // namespace wordperm
