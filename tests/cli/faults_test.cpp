@@ -216,7 +216,7 @@ TEST_F(Faults, FailureInTheRunChangesNothing) {
 // larger than the memory before a byte of it is read, 16 Mi empty lines before their arrays are
 // allocated. (A sanitized binary reserves far more address space than any such limit at
 // start-up, so this runs in the plain build only.)
-TEST_F(Faults, ListsLargerThanMemoryAreStatusNine) {
+TEST_F(Faults, OutOfMemoryIsStatusNine) {
     { std::ofstream(dir / "huge") << ""; }
     fs::resize_file(dir / "huge", std::uintmax_t{1} << 31);  // sparse: nothing is written
     write_file(dir / "big", std::string(1 << 24, '\n'));
