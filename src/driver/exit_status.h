@@ -17,7 +17,7 @@ enum class ExitStatus : int {
     code_misfit = 5,     // the code file does not fit the sorted list (decode)
     write_failed = 6,    // an output cannot be written, flushed or closed
     read_failed = 7,     // an input cannot be read (an error, not the end of the file)
-    list_too_large = 8,  // the list file holds 2^31 bytes or more
+    list_too_large = 8,  // the list file has more than 2^32 - 1 lines
     out_of_memory = 9,
 };
 

@@ -3,12 +3,18 @@
 // A line is the run of bytes from its start up to and including the next line feed (byte 10),
 // or up to the end of the file for a last line without one; every other byte value, CR and NUL
 // included, is an ordinary byte of a line. N = 1 + (line feeds) - (1 if the last byte is a line
-// feed); an empty file has N = 0. Offsets and counts are 32-bit, so the file must be shorter
-// than 2^31 bytes.
+// feed); an empty file has N = 0, and N is at most 2^32 - 1 (line numbers are 32-bit).
+//
+// Line starts take 4 bytes a line for a file below 4 GiB, the usual case, and 8 beyond: exactly
+// one of line_start and line_start_wide is set, and line_offset() reads either. The contents are
+// followed by kTailBytes bytes that belong to no line: a line feed, then zeros. A reader of a few
+// bytes at a time never leaves the buffer, and a bare last line reads as if it ended with a line
+// feed wherever a reader looks for one.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "base/large_array.h"
 #include "driver/exit_status.h"
@@ -16,27 +22,54 @@
 
 namespace wordperm {
 
-inline constexpr std::uint64_t kListLimitBytes = std::uint64_t{1} << 31;
+inline constexpr std::uint64_t kMaxLines = UINT32_MAX;
+inline constexpr std::size_t kTailBytes = 16;
 
 struct WordTable {
     const std::uint8_t* data = nullptr;  // first byte of the list file's contents
-    const std::uint8_t* end = nullptr;   // one past the last byte read
+    const std::uint8_t* end = nullptr;   // one past the last byte read; kTailBytes follow
     std::uint32_t line_count = 0;        // N
-    // N + 1 offsets from data, strictly increasing: line k is [line_start[k], line_start[k + 1]),
-    // and line_start[N] is the file's length, whether or not the file ends with a line feed.
+    // N + 1 offsets from data, strictly increasing: line k is [start k, start k + 1), and start N
+    // is the file's length, whether or not the file ends with a line feed. 32-bit below 4 GiB
+    // (line_start), 64-bit otherwise (line_start_wide); the other pointer is null.
     const std::uint32_t* line_start = nullptr;
+    const std::uint64_t* line_start_wide = nullptr;
 
     LargeArray<std::uint8_t> bytes_storage;
     LargeArray<std::uint32_t> line_start_storage;
+    LargeArray<std::uint64_t> line_start_wide_storage;
 };
+
+// Where line k starts (k <= N); line_offset(table, N) is the file's length.
+inline std::uint64_t line_offset(const WordTable& table, std::uint64_t k) {
+    return table.line_start ? table.line_start[k] : table.line_start_wide[k];
+}
+
+// The bytes of line k, its line feed included.
+inline std::uint64_t line_size(const WordTable& table, std::uint32_t k) {
+    return line_offset(table, std::uint64_t{k} + 1) - line_offset(table, k);
+}
 
 // True when the file's last line has no line feed (N >= 1 and the last byte is not 10).
 inline bool last_line_is_bare(const WordTable& table) {
     return table.end != table.data && table.end[-1] != '\n';
 }
 
-// Reads `input` to its end and indexes its lines. On failure (read error, 2^31 bytes or more,
-// out of memory) returns false with `failure` filled in.
-bool load_word_table(WordTable& table, ByteReader& input, Failure& failure);
+// What a load may take, and the knobs that let tests reach the limits with small inputs.
+struct TableLimits {
+    // Bytes per line that the caller allocates once the table stands: checked together with the
+    // table's own line starts against the memory available, before any of them is allocated.
+    std::uint64_t caller_bytes_per_line = 0;
+    // The memory the run may still take; memory_available() when not set.
+    std::optional<std::uint64_t> memory_bytes = std::nullopt;
+    std::uint64_t max_lines = kMaxLines;
+    bool wide_offsets = false;  // 64-bit line starts whatever the file's size
+};
+
+// Reads `input` to its end and indexes its lines. On failure returns false with `failure` filled
+// in: a read error (status 7), more than max_lines lines (8), or more memory needed than there is
+// (9, with the amount needed and the amount available).
+bool load_word_table(WordTable& table, ByteReader& input, Failure& failure,
+                     const TableLimits& limits = {});
 
 }  // namespace wordperm

@@ -1,29 +1,27 @@
-// Both conversions split the positions of a node (a range of m consecutive positions, numbered
-// from 0 inside it) into up to 2^L children of 2^shift positions each, the last one possibly
-// shorter. Every position is taken exactly once, so a child receives exactly as many lines as it
-// has positions: the buckets' bounds are known before any line is looked at, and the lines of
-// every bucket, copied in input order, form the same problem again, one level smaller. A node
-// whose positions need no more than L bits is solved directly, each line with one walk down a
-// tree of counts over single positions. L is the level width, level_bits.
+// Ranks to positions in batch. The conversion splits the positions of a node (a range of m
+// consecutive positions, numbered from 0 inside it) into up to 2^L children of 2^shift positions
+// each, the last one possibly shorter. Every position is taken exactly once, so a child receives
+// exactly as many lines as it has positions: the buckets' bounds are known before any line is
+// looked at, and the lines of every bucket, copied in input order, form the same problem again,
+// one level smaller. A node whose positions need no more than L bits is solved directly, each
+// line with one walk down a tree of counts over single positions. L is the level width,
+// level_bits.
 //
-// A node's lines are converted in place: on entry the array holds their positions (or ranks)
-// inside the node, on exit their ranks (or positions). A node that splits does it in two passes
-// over that array with the children solved in between, inside the scratch area:
-//   ranks: the first pass copies each position's low bits into its child's bucket; the second
-//   walks the counts of the children, which gives the lines left in the children to the left,
-//   and adds the rank that the child found for the line, taken from the front of its bucket.
-//   positions: the first pass walks the counts of the children, which picks the child and leaves
-//   the rank inside it, copies that rank into the child's bucket and keeps the child's number in
-//   the array; the second adds the child's first position to the position the child found.
-// In both, the lines of a bucket come back in the order they went in, so a cursor per bucket is
-// all the second pass needs to find a line's answer.
+// A node's lines are converted in place: on entry the array holds their ranks inside the node, on
+// exit their positions. A node that splits does it in two passes over that array with the
+// children solved in between, inside the scratch area: the first pass walks the counts of the
+// children, which picks the child and leaves the rank inside it, copies that rank into the
+// child's bucket and keeps the child's number in the array; the second adds the child's first
+// position to the position the child found. The lines of a bucket come back in the order they went
+// in, so a cursor per bucket is all the second pass needs to find a line's answer.
 //
 // A node of m lines needs m scratch values for its buckets, and its children, solved one after
 // another, share the scratch beyond those; at the default width the levels are few (three at
-// most below 2^31), so the scratch is little more than N values.
+// most below 2^32), so the scratch is little more than N values.
 #include "order/rank_batch.h"
 
 #include "base/large_array.h"
+#include "order/trivial_orders.h"
 
 #include <algorithm>
 #include <bit>
@@ -94,21 +92,6 @@ void start_cursors(Workspace& work, std::uint32_t m, Split split) {
         work.cursor[c] = c << split.shift;
 }
 
-// The present positions in the children left of child c; takes one position of child c.
-// Written without branches on the counts, which would be mispredicted half the time.
-inline std::uint32_t rank_remove_child(Workspace& work, int child_bits, std::uint32_t c) {
-    std::uint32_t rank = 0;
-    std::uint32_t node = 1;
-    for (int k = child_bits - 1; k >= 0; --k) {
-        const std::uint32_t bit = (c >> k) & 1u;
-        const std::uint32_t left = work.counts[node];
-        rank += left & (0u - bit);
-        work.counts[node] = left - (bit ^ 1u);
-        node = 2 * node + bit;
-    }
-    return rank;
-}
-
 // The child holding the present position with d present positions below it; takes that
 // position and leaves in d its rank among the present positions of the child.
 inline std::uint32_t select_remove_child(Workspace& work, int child_bits, std::uint32_t& d) {
@@ -121,45 +104,6 @@ inline std::uint32_t select_remove_child(Workspace& work, int child_bits, std::u
         node = 2 * node + right;
     }
     return node - (std::uint32_t{1} << child_bits);
-}
-
-void solve_ranks(std::uint32_t* lines, std::uint32_t m, std::uint32_t* scratch, Workspace& work) {
-    if (m < 2) {
-        if (m == 1) lines[0] = 0;
-        return;
-    }
-    const Split split = split_of(m, work.level_bits);
-    if (split.shift != 0) {
-        const std::uint32_t low_mask = (std::uint32_t{1} << split.shift) - 1;
-        start_cursors(work, m, split);
-        for (std::uint32_t i = 0; i < m; ++i) {
-            const std::uint32_t x = lines[i];
-            assert(x < m);
-            const std::uint32_t c = x >> split.shift;
-            assert(work.cursor[c] <
-                   std::min<std::uint64_t>(m, std::uint64_t{c + 1} << split.shift));
-            scratch[work.cursor[c]++] = x & low_mask;
-        }
-        const std::uint32_t children = child_count(m, split);
-        for (std::uint32_t c = 0; c < children; ++c) {
-            const std::uint32_t first = c << split.shift;
-            const std::uint32_t size = std::min(m - first, low_mask + 1);
-            solve_ranks(scratch + first, size, scratch + m, work);
-        }
-        start_cursors(work, m, split);
-    }
-    build_counts(work, split);
-    if (split.shift == 0) {
-        for (std::uint32_t i = 0; i < m; ++i) {
-            assert(lines[i] < m);
-            lines[i] = rank_remove_child(work, split.child_bits, lines[i]);
-        }
-        return;
-    }
-    for (std::uint32_t i = 0; i < m; ++i) {
-        const std::uint32_t c = lines[i] >> split.shift;
-        lines[i] = rank_remove_child(work, split.child_bits, c) + scratch[work.cursor[c]++];
-    }
 }
 
 void solve_positions(std::uint32_t* lines, std::uint32_t m, std::uint32_t* scratch,
@@ -199,31 +143,31 @@ void solve_positions(std::uint32_t* lines, std::uint32_t m, std::uint32_t* scrat
     }
 }
 
-// Copies the input to the output unless they are the same array, then converts in place.
-template <void (*solve)(std::uint32_t*, std::uint32_t, std::uint32_t*, Workspace&)>
-void convert(std::span<const std::uint32_t> in, std::span<std::uint32_t> out, int level_bits) {
-    assert(in.size() == out.size());
-    assert(in.size() < (std::size_t{1} << 31));
+}  // namespace
+
+void positions_from_ranks(std::span<const std::uint32_t> d, std::span<std::uint32_t> x,
+                          int level_bits) {
+    assert(d.size() == x.size() && d.size() <= UINT32_MAX);
     assert(level_bits >= 1 && level_bits <= kRankBatchLevelBits);
-    if (in.data() != out.data()) std::copy(in.begin(), in.end(), out.begin());
-    const auto n = static_cast<std::uint32_t>(out.size());
+    const auto n = static_cast<std::uint32_t>(x.size());
+    switch (trivial_order_of_ranks(d)) {
+        case TrivialOrder::identity:
+            for (std::uint32_t i = 0; i < n; ++i)
+                x[i] = i;
+            return;
+        case TrivialOrder::reversal:
+            for (std::uint32_t i = 0; i < n; ++i)
+                x[i] = n - 1 - i;
+            return;
+        case TrivialOrder::neither:
+            break;
+    }
+    if (d.data() != x.data()) std::copy(d.begin(), d.end(), x.begin());
     const LargeArray<std::uint32_t> scratch =
         make_large_array<std::uint32_t>(scratch_needed(n, level_bits));
     const auto work = std::make_unique<Workspace>();
     work->level_bits = level_bits;
-    solve(out.data(), n, scratch.get(), *work);
-}
-
-}  // namespace
-
-void ranks_from_positions(std::span<const std::uint32_t> x, std::span<std::uint32_t> s,
-                          int level_bits) {
-    convert<solve_ranks>(x, s, level_bits);
-}
-
-void positions_from_ranks(std::span<const std::uint32_t> d, std::span<std::uint32_t> x,
-                          int level_bits) {
-    convert<solve_positions>(d, x, level_bits);
+    solve_positions(x.data(), n, scratch.get(), *work);
 }
 
 }  // namespace wordperm

@@ -24,8 +24,6 @@
 #include <span>
 #include <utility>
 
-#include "base/run_both.h"
-
 namespace wordperm {
 
 // A compare(a, b) below is called with two entries of perm and returns negative, zero or positive
@@ -173,25 +171,14 @@ std::uint32_t sort_procedure(std::span<Entry> perm, Compare&& compare, std::uint
 // sort_procedure with the depth limit of word_sort, finishing too-deep ranges with a merge sort
 // (std::stable_sort, which may take a temporary buffer). A merge sort bounds its scans by the ends
 // of the runs it merges, so even a non-transitive compare cannot take it outside the range.
-// With two_threads, the two parts of the first partition of a large range are sorted at the
-// same time, one of them on a second thread; the result is the same, since the parts are
-// disjoint.
 template <typename Entry, typename Compare>
-void depth_bounded_sort(std::span<Entry> perm, Compare&& compare, bool two_threads = false) {
+void depth_bounded_sort(std::span<Entry> perm, Compare&& compare) {
     const auto less = [&compare](Entry a, Entry b) { return compare(a, b) < 0; };
     const auto finish = [&less](std::span<Entry> range) {
         std::stable_sort(range.begin(), range.end(), less);
     };
-    const std::uint32_t limit = sort_depth_limit(static_cast<std::uint32_t>(perm.size()));
-    if (!two_threads || perm.size() < kTwoThreadsFromItems) {
-        sort_procedure(perm, compare, limit, finish);
-        return;
-    }
-    const auto last = static_cast<std::uint32_t>(perm.size() - 1);
-    const sort_detail::Split split = sort_detail::partition(perm.data(), 0, last, compare);
-    run_both(
-        perm.size(), [&] { sort_procedure(perm.first(split.k + 1), compare, limit, finish, 1); },
-        [&] { sort_procedure(perm.subspan(split.i), compare, limit, finish, 1); });
+    sort_procedure(perm, compare, sort_depth_limit(static_cast<std::uint32_t>(perm.size())),
+                   finish);
 }
 
 }  // namespace wordperm

@@ -21,11 +21,14 @@ namespace wordperm {
 // in that one case; swapping a and b always negates the sign.
 int line_compare(const WordTable& table, std::uint32_t a, std::uint32_t b);
 
-// Fills perm (line_count entries) with the line indices in the order that depth_bounded_sort by
-// line_compare leaves the identity in: ascending line order, equal lines where that procedure
-// puts them. A range that crafted input drives deeper than the depth limit is finished by a
-// merge sort. Allocates about 12 bytes a line while it runs (std::bad_alloc when it cannot).
-void word_sort(const WordTable& table, std::span<std::uint32_t> perm);
+// Fills the first line_count entries of `work` (perm) with the line indices in the order that
+// depth_bounded_sort by line_compare leaves the identity in: ascending line order, equal lines
+// where that procedure puts them. A range that crafted input drives deeper than the depth limit
+// is finished by a merge sort. `work` has 2 line_count entries and starts 8-byte aligned; the
+// second half is the sort's workspace and holds nothing of use afterwards. Beyond it the sort
+// allocates one bit a line, and a little more for its two threads (std::bad_alloc when it
+// cannot).
+void word_sort(const WordTable& table, std::span<std::uint32_t> work);
 
 // The reference, not used by the programs: the same result the slow way, by running the
 // procedure on line_compare itself. The tests check word_sort against it.

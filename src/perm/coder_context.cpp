@@ -16,10 +16,18 @@ void call_body(void* argument) {
     call->body(*call->ctx);
 }
 
+// Bytes a line that each mode allocates beyond the word table, at its peak: perm and inverse
+// (the sort's workspace), and a bit or two a line for the sort's marks and the rank
+// conversion's bitmap, when encoding; perm and the position conversion's scratch when decoding.
+constexpr std::uint64_t kEncodeBytesPerLine = 9;
+constexpr std::uint64_t kDecodeBytesPerLine = 8;
+
 }  // namespace
 
 bool prepare_context(CoderContext& ctx, ByteReader& list, Mode mode, Failure& failure) {
-    if (!load_word_table(ctx.table, list, failure)) return false;
+    const TableLimits limits{.caller_bytes_per_line =
+                                 mode == Mode::encode ? kEncodeBytesPerLine : kDecodeBytesPerLine};
+    if (!load_word_table(ctx.table, list, failure, limits)) return false;
     try {
         const std::uint32_t n = ctx.table.line_count;
         const std::size_t entries = (mode == Mode::encode ? 2 : 1) * std::size_t{n};

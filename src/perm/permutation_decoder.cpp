@@ -6,6 +6,28 @@
 #include "perm/line_output.h"
 
 namespace wordperm {
+namespace {
+
+// The restored lines go straight into the stream's output buffer; a line that does not fit goes
+// through put_bytes, which hands full buffers to the run loop. The buffer's pointers are read
+// again after that, since the run loop moves them while the body waits.
+struct StreamOutput {
+    explicit StreamOutput(Stream& to) : stream(to), cursor(to.out_ptr), end(to.out_end) {}
+
+    bool append(const std::uint8_t* bytes, std::size_t size) {
+        stream.out_ptr = cursor;
+        put_bytes(stream, bytes, size);
+        cursor = stream.out_ptr;
+        end = stream.out_end;
+        return true;
+    }
+
+    Stream& stream;
+    std::uint8_t* cursor;
+    std::uint8_t* end;
+};
+
+}  // namespace
 
 void permutation_decoder(CoderContext& ctx) {
     const WordTable& table = ctx.table;
@@ -26,10 +48,9 @@ void permutation_decoder(CoderContext& ctx) {
     if (n != 0) position[n - 1] = 0;  // the last line left has rank 0: nothing is coded for it
     positions_from_ranks({position, n}, {position, n});
 
-    write_lines_in_order(table, {position, n}, [&](const std::uint8_t* bytes, std::size_t size) {
-        put_bytes(ctx.run.stream, bytes, size);
-        return true;
-    });
+    StreamOutput output(ctx.run.stream);
+    write_lines_in_order(table, {position, n}, output);
+    ctx.run.stream.out_ptr = output.cursor;
 }
 
 }  // namespace wordperm

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <new>
 #include <span>
 
@@ -23,10 +25,45 @@ namespace {
 void keep_list_ending_bare(const WordTable& table, std::span<std::uint32_t> perm) {
     const std::uint32_t n = table.line_count;
     const std::uint32_t last = perm[n - 1];
-    if (last == n - 1 || table.line_start[last + 1] - table.line_start[last] != 1) return;
+    if (last == n - 1 || line_size(table, last) != 1) return;
     auto bare_line = std::find(perm.begin(), perm.end(), n - 1);
     std::rotate(bare_line, bare_line + 1, perm.end());
 }
+
+// Where the sorted list's lines go first: a block that is handed to the list's writer whole.
+// Its part beyond the writer's own block size leaves room for the line that does not fit, so
+// what is handed over is at least a whole block of the writer's, which takes it without a copy.
+class ListBlock {
+  public:
+    explicit ListBlock(BlockWriter& list)
+        : list_(list), block_(std::make_unique_for_overwrite<std::uint8_t[]>(kBytes)) {
+        cursor = block_.get();
+        end = cursor + kBytes;
+    }
+
+    // Hands over what the block holds, then takes the line.
+    bool append(const std::uint8_t* bytes, std::size_t size) {
+        if (!hand_over()) return false;
+        if (size + kLinePieceBytes > kBytes) return list_.append(bytes, size);
+        std::memcpy(cursor, bytes, size);
+        cursor += size;
+        return true;
+    }
+
+    bool hand_over() {
+        const auto used = static_cast<std::size_t>(cursor - block_.get());
+        cursor = block_.get();
+        return used == 0 || list_.append(block_.get(), used);
+    }
+
+    std::uint8_t* cursor;
+    std::uint8_t* end;
+
+  private:
+    static constexpr std::size_t kBytes = BlockWriter::kBlockBytes + (std::size_t{1} << 16);
+    BlockWriter& list_;
+    std::unique_ptr<std::uint8_t[]> block_;
+};
 
 }  // namespace
 
@@ -37,7 +74,7 @@ void permutation_encoder(CoderContext& ctx) {
 
     std::printf("Sorting %i words...", static_cast<int>(n));
     std::fflush(stdout);
-    word_sort(table, {ctx.perm, n});
+    word_sort(table, {ctx.perm, 2 * std::size_t{n}});
     std::puts("\b\b Done");
     std::fflush(stdout);
 
@@ -54,10 +91,8 @@ void permutation_encoder(CoderContext& ctx) {
     run_both(
         n,
         [&] {
-            list_written = write_lines_in_order(table, {ctx.perm, n},
-                                                [&](const std::uint8_t* bytes, std::size_t size) {
-                                                    return sorted_list.append(bytes, size);
-                                                }) &&
+            ListBlock block(sorted_list);
+            list_written = write_lines_in_order(table, {ctx.perm, n}, block) && block.hand_over() &&
                            sorted_list.flush();
         },
         [&] {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -14,15 +15,26 @@ namespace {
 
 using testing::MemoryReader;
 
-std::vector<std::uint32_t> starts_of(const WordTable& table) {
-    return {table.line_start, table.line_start + table.line_count + 1};
+std::vector<std::uint64_t> starts_of(const WordTable& table) {
+    std::vector<std::uint64_t> starts;
+    for (std::uint64_t k = 0; k <= table.line_count; ++k)
+        starts.push_back(line_offset(table, k));
+    return starts;
+}
+
+WordTable load(std::string_view contents, const TableLimits& limits) {
+    MemoryReader reader(contents);
+    WordTable table;
+    Failure failure;
+    EXPECT_TRUE(load_word_table(table, reader, failure, limits)) << failure.reason;
+    return table;
 }
 
 struct TableCase {
     const char* name;
     std::string contents;
     std::uint32_t n;
-    std::vector<std::uint32_t> starts;  // all N + 1 entries
+    std::vector<std::uint64_t> starts;  // all N + 1 entries
 };
 
 TEST(WordTable, LinesAndStartsOfEachExample) {
@@ -38,12 +50,38 @@ TEST(WordTable, LinesAndStartsOfEachExample) {
         {"empty file", "", 0, {0}},
     };
     for (const TableCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        WordTable table = make_word_table(c.contents);
-        EXPECT_EQ(table.line_count, c.n);
-        EXPECT_EQ(starts_of(table), c.starts);
-        EXPECT_EQ(static_cast<std::size_t>(table.end - table.data), c.contents.size());
-        EXPECT_EQ(last_line_is_bare(table), !c.contents.empty() && c.contents.back() != '\n');
+        for (bool wide : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (wide ? ", 64-bit starts" : ""));
+            WordTable table = load(c.contents, {.wide_offsets = wide});
+            EXPECT_EQ(table.line_count, c.n);
+            EXPECT_EQ(starts_of(table), c.starts);
+            EXPECT_EQ(table.line_start == nullptr, wide);
+            EXPECT_EQ(static_cast<std::size_t>(table.end - table.data), c.contents.size());
+            EXPECT_EQ(last_line_is_bare(table), !c.contents.empty() && c.contents.back() != '\n');
+            // The tail reads as a line feed after the contents, then zeros.
+            EXPECT_EQ(std::string(table.end, table.end + kTailBytes),
+                      '\n' + std::string(kTailBytes - 1, '\0'));
+        }
+    }
+}
+
+// Files of every length across the 16- and 64-byte pieces the scan reads at once, line feeds
+// dense and sparse, against the starts found one byte at a time.
+TEST(WordTable, StartsMatchAPlainScanAtEveryLength) {
+    std::mt19937_64 random(9);
+    for (std::size_t length = 0; length <= 300; ++length) {
+        for (const std::uint64_t one_in : {2u, 17u}) {
+            std::string contents(length, 'a');
+            for (char& byte : contents)
+                if (random() % one_in == 0) byte = '\n';
+            std::vector<std::uint64_t> starts{0};
+            for (std::size_t i = 0; i < length; ++i)
+                if (contents[i] == '\n' && i + 1 < length) starts.push_back(i + 1);
+            if (length != 0) starts.push_back(length);
+            SCOPED_TRACE("length " + std::to_string(length) + ", one in " + std::to_string(one_in));
+            const WordTable table = make_word_table(contents);
+            EXPECT_EQ(starts_of(table), starts);
+        }
     }
 }
 
@@ -74,22 +112,56 @@ TEST(WordTable, ReadErrorIsNotTakenForTheEnd) {
     EXPECT_EQ(failure.file, "input");
 }
 
-// Claims a size of 2^31 bytes without holding them, so nothing large is ever allocated.
+// Claims a size of 2^40 bytes without holding them, so nothing large is ever allocated.
 class HugeFile final : public ByteReader {
   public:
     HugeFile() : ByteReader("huge") {}
     std::ptrdiff_t read(std::uint8_t*, std::size_t) override { return -1; }
-    std::optional<std::uint64_t> known_size() const override { return kListLimitBytes; }
+    std::optional<std::uint64_t> known_size() const override { return std::uint64_t{1} << 40; }
     std::string error() const override { return "unexpected read"; }
 };
 
-TEST(WordTable, FileOfTwoGibibytesIsRefusedBeforeReading) {
+TEST(WordTable, FileLargerThanMemoryIsRefusedBeforeReading) {
     HugeFile huge;
     WordTable table;
     Failure failure;
-    EXPECT_FALSE(load_word_table(table, huge, failure));
-    EXPECT_EQ(failure.status, ExitStatus::list_too_large);
+    EXPECT_FALSE(load_word_table(table, huge, failure, {.memory_bytes = std::uint64_t{1} << 30}));
+    EXPECT_EQ(failure.status, ExitStatus::out_of_memory);
     EXPECT_EQ(failure.file, "huge");
+    EXPECT_EQ(failure.reason, "out of memory (needs 1048577 MiB, 1024 MiB available)");
+}
+
+// Ten lines in 20 bytes: the starts and the caller's arrays, not the contents, are what the
+// limits below refuse; one line more than allowed is status 8 whatever the memory.
+TEST(WordTable, LinesBeyondTheLimitsAreRefusedBeforeTheirArrays) {
+    std::string contents;
+    for (int i = 0; i < 10; ++i)
+        contents += "a\n";
+    struct Case {
+        const char* name;
+        TableLimits limits;
+        ExitStatus status;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"one line too many", {.max_lines = 9}, ExitStatus::list_too_large, "more than 9 lines"},
+        {"exactly the most lines", {.max_lines = 10}, ExitStatus::success, ""},
+        {"starts and arrays beyond memory",
+         {.caller_bytes_per_line = std::uint64_t{1} << 20, .memory_bytes = std::uint64_t{1} << 20},
+         ExitStatus::out_of_memory,
+         "out of memory (needs 11 MiB, 1 MiB available)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MemoryReader reader(contents);
+        WordTable table;
+        Failure failure;
+        EXPECT_EQ(load_word_table(table, reader, failure, c.limits),
+                  c.status == ExitStatus::success);
+        EXPECT_EQ(failure.status, c.status);
+        EXPECT_EQ(failure.reason, c.reason);
+        EXPECT_EQ(table.line_start == nullptr, c.status != ExitStatus::success);
+    }
 }
 
 }  // namespace

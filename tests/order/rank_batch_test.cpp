@@ -1,7 +1,8 @@
-// Batch rank conversions: worked orders, and both directions checked against the rank tree called
-// once per line, which is what they replace. Narrow level widths push small inputs through many
-// levels of splitting, so every path that a large input takes (nodes that split into nodes that
-// split, a short last child at each level) is reached with few lines. The scratch area is sized
+// Rank conversions of whole permutations: worked orders, and both directions checked against the
+// rank tree called once per line, which is what they replace. Narrow level widths push small
+// inputs through many levels of the batch's splitting, so every path that a large input takes
+// (nodes that split into nodes that split, a short last child at each level) is reached with few
+// lines. The scratch area is sized
 // exactly, so the sanitizer build catches any bucket that overruns.
 #include "order/rank_batch.h"
 
@@ -39,9 +40,9 @@ Values tree_positions(const Values& d) {
     return x;
 }
 
-Values batch_ranks(const Values& x, int level_bits = kRankBatchLevelBits) {
+Values batch_ranks(const Values& x) {
     Values s(x.size());
-    ranks_from_positions(x, s, level_bits);
+    ranks_from_positions(x, s);
     return s;
 }
 
@@ -64,7 +65,7 @@ Values make_permutation(std::uint32_t n, Order order, std::mt19937_64& random) {
 // Both directions against the tree, and back again.
 void expect_matches_tree(const Values& x, int level_bits) {
     const Values s = tree_ranks(x);
-    ASSERT_EQ(batch_ranks(x, level_bits), s);
+    ASSERT_EQ(batch_ranks(x), s);
     ASSERT_EQ(batch_positions(s, level_bits), x);
     ASSERT_EQ(tree_positions(s), x);
 }
@@ -172,6 +173,49 @@ TEST(RankBatchVersusTree, ArbitraryRanksSelectTheTreesPositions) {
         EXPECT_EQ(batch_positions(d, 3), x);
         EXPECT_EQ(batch_ranks(x), d);
     }
+}
+
+// The identity and the reversal are answered without the conversions; orders one exchange away
+// from them must not be taken for them.
+TEST(RankBatchVersusTree, OrdersNextToTheIdentityAndTheReversal) {
+    for (const std::uint32_t n : {2u, 3u, 1000u}) {
+        std::mt19937_64 random(n);
+        for (const Order order : {Order::identity, Order::reverse}) {
+            Values x = make_permutation(n, order, random);
+            SCOPED_TRACE("N = " + std::to_string(n) + ", order " +
+                         std::to_string(static_cast<int>(order)));
+            expect_matches_tree(x, kRankBatchLevelBits);
+            for (const std::uint32_t at : {0u, (n - 1) / 2, n - 2}) {
+                std::swap(x[at], x[at + 1]);
+                expect_matches_tree(x, kRankBatchLevelBits);
+                std::swap(x[at], x[at + 1]);
+            }
+        }
+    }
+}
+
+// Nearly sorted orders, as a list kept in a locale's order gives, with a few lines moved far,
+// and an order whose ranks are about 4,000 everywhere.
+TEST(RankBatchVersusTree, NearlySortedOrdersAndTheirFarMoves) {
+    std::mt19937_64 random(31);
+    for (const std::uint32_t n : {1u, 64u, 65u, 4095u, 4096u, 4097u, 30000u}) {
+        for (const std::uint32_t far_moves : {0u, 5u, 200u}) {
+            Values x = make_permutation(n, Order::identity, random);
+            for (std::uint32_t i = 0; i + 1 < n; ++i)
+                if (random() % 4 == 0)
+                    std::swap(
+                        x[i],
+                        x[std::min(n - 1, i + 1 + static_cast<std::uint32_t>(random() % 40))]);
+            for (std::uint32_t k = 0; k < far_moves && n > 1; ++k)
+                std::swap(x[random() % n], x[random() % n]);
+            SCOPED_TRACE("N = " + std::to_string(n) + ", far moves " + std::to_string(far_moves));
+            expect_matches_tree(x, kRankBatchLevelBits);
+        }
+    }
+    Values far(20000);
+    for (std::uint32_t i = 0; i < far.size(); ++i)
+        far[i] = (i * 4001u) % 20000u;  // 4001 and 20000 share no factor: a permutation
+    expect_matches_tree(far, kRankBatchLevelBits);
 }
 
 TEST(RankBatchInPlace, SameArrayInAndOutGivesTheSameResult) {

@@ -48,9 +48,10 @@ std::string words_in_rank_order(const std::vector<std::uint32_t>& ranks) {
 }
 
 Perm word_sort_perm(const WordTable& table) {
-    Perm perm = identity(table.line_count);
-    word_sort(table, perm);
-    return perm;
+    Perm work(2 * std::size_t{table.line_count});
+    word_sort(table, work);
+    work.resize(table.line_count);
+    return work;
 }
 
 std::uint64_t n_log2_n(std::uint32_t n) {

@@ -24,11 +24,16 @@ using testing::identity;
 
 using Perm = std::vector<std::uint32_t>;
 
+// word_sort with the workspace it takes beside the permutation.
+Perm word_sorted(const WordTable& table) {
+    Perm work(2 * std::size_t{table.line_count});
+    word_sort(table, work);
+    work.resize(table.line_count);
+    return work;
+}
+
 Perm sorted_perm(std::string_view contents) {
-    const WordTable table = make_word_table(contents);
-    Perm perm = identity(table.line_count);
-    word_sort(table, perm);
-    return perm;
+    return word_sorted(make_word_table(contents));
 }
 
 int sign(int value) {
@@ -37,7 +42,7 @@ int sign(int value) {
 
 // The bytes of line k, its line feed included when it has one.
 std::string line_text(const WordTable& table, std::uint32_t k) {
-    const std::uint8_t* first = table.data + table.line_start[k];
+    const std::uint8_t* first = table.data + line_offset(table, k);
     const std::uint8_t* last = first;
     while (last != table.end && *last != '\n')
         ++last;
@@ -293,8 +298,7 @@ TEST(WordSortTest, RandomInputsStayPermutationsInNonDecreasingClassOrder) {
             const std::vector<std::string> lines = random_lines(random, shapes[s]);
             const bool bare_last = shapes[s].allow_bare_last && random() % 2 == 0;
             const WordTable table = make_word_table(join_lines(lines, bare_last));
-            Perm perm = identity(table.line_count);
-            word_sort(table, perm);
+            const Perm perm = word_sorted(table);
             expect_permutation(perm);
             const ClassOrder order(table);
             for (std::size_t x = 0; x + 1 < perm.size(); ++x) {
@@ -320,8 +324,7 @@ TEST(WordSortTest, LinesWithLineFeedsAndNoLowBytesMatchPlainByteSort) {
             }
         }
         const WordTable table = make_word_table(join_lines(lines, false));
-        Perm perm = identity(table.line_count);
-        word_sort(table, perm);
+        const Perm perm = word_sorted(table);
 
         std::vector<std::string> by_sort;
         for (std::uint32_t index : perm)
@@ -378,8 +381,7 @@ TEST(WordSortTest, PendingRangesStayWithinTheBoundAndLargeInputsSort) {
         }
         EXPECT_LT(peak, kPendingCapacity);
 
-        perm = identity(n);
-        word_sort(table, perm);
+        perm = word_sorted(table);
         expect_permutation(perm);
         for (std::size_t x = 0; x + 1 < perm.size(); ++x) {
             ASSERT_LE(c.lines[perm[x]], c.lines[perm[x + 1]]) << "position " << x;

@@ -32,7 +32,7 @@ std::span<const std::uint8_t> bytes_of(std::string_view text) {
 // except whichever comes out last.
 void put_line(std::string& out, const WordTable& table, std::uint32_t line, bool out_last) {
     const bool bare = last_line_is_bare(table);
-    for (std::uint32_t k = table.line_start[line]; k < table.line_start[line + 1]; ++k)
+    for (std::uint64_t k = line_offset(table, line); k < line_offset(table, line + 1); ++k)
         out += static_cast<char>(table.data[k]);
     if (bare && line == table.line_count - 1 && !out_last) out += '\n';
     if (bare && line != table.line_count - 1 && out_last) out.pop_back();
@@ -45,7 +45,7 @@ testing::Encoded plain_encode(const std::string& words) {
     word_sort_by_line_compare(table, perm);
     // An empty line that sorts last cannot lose its line feed: the bare line follows it.
     if (last_line_is_bare(table) && n >= 2 && perm[n - 1] != n - 1 &&
-        table.line_start[perm[n - 1] + 1] - table.line_start[perm[n - 1]] == 1) {
+        line_size(table, perm[n - 1]) == 1) {
         std::erase(perm, n - 1);
         perm.push_back(n - 1);
     }

@@ -1,0 +1,26 @@
+// Sorting the lines into ascending byte order, with the equal neighbours marked: the first step
+// of the word sort. It is free to leave equal lines in any order (the replay fixes theirs), so
+// it needs no comparisons of whole lines: a most-significant-digit radix sort on 4-byte keys
+// cached next to the line numbers, refreshed from the next bytes of the lines wherever a group
+// shares its whole key. A group whose lines share a long stretch beyond the key (a common
+// prefix) skips that stretch at once, found by comparing each line with the group's first.
+//
+// The bare last line, if any, is sorted as if it ended with a line feed.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "driver/word_table.h"
+#include "order/equal_marks.h"
+
+namespace wordperm {
+
+// Leaves in the low 32 bits of sorted[j] (N entries) the line at sorted position j and sets mark
+// j of `equal` when that line equals the one at j - 1; the high bits are left undefined. With
+// two_threads, two parts of the first split are sorted at the same time. Allocates a stack of
+// pending groups (std::bad_alloc when it cannot).
+void radix_sort_lines(const WordTable& table, std::span<std::uint64_t> sorted, EqualMarks& equal,
+                      bool two_threads);
+
+}  // namespace wordperm

@@ -1,0 +1,82 @@
+// The radix sort of lines against a plain sort of their texts: byte order (a bare last line
+// read as if it ended with a line feed), and a mark exactly where a line equals the one before.
+#include "order/line_radix_sort.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/word_tables.h"
+
+namespace wordperm {
+namespace {
+
+struct Shape {
+    const char* name;
+    std::uint32_t lines;
+    std::string alphabet;      // empty: every byte value but the line feed
+    std::uint32_t max_length;  // before the line feed, beyond the shared start
+    std::string shared_start;  // every line begins with a random prefix of it
+    bool bare_last;
+};
+
+void expect_sorted_and_marked(const Shape& shape, std::uint64_t seed) {
+    std::mt19937_64 random(seed);
+    std::vector<std::string> lines(shape.lines);
+    std::string file;
+    for (std::string& line : lines) {
+        line = shape.shared_start.substr(0, random() % (shape.shared_start.size() + 1));
+        for (std::uint64_t k = random() % (shape.max_length + 1); k > 0; --k) {
+            const auto byte = static_cast<char>(random() % 255);
+            line += shape.alphabet.empty() ? (byte >= '\n' ? byte + 1 : byte)
+                                           : shape.alphabet[random() % shape.alphabet.size()];
+        }
+        file += line + '\n';
+    }
+    // A bare last line needs a byte, or the file would just end with the line before.
+    if (shape.bare_last && !lines.empty()) {
+        lines.back() += 'z';
+        file.back() = 'z';
+    }
+    const WordTable table = make_word_table(file);
+    std::vector<std::uint64_t> records(table.line_count);
+    EqualMarks equal(table.line_count);
+    radix_sort_lines(table, records, equal, /*two_threads=*/true);
+
+    // Texts with their line feeds, so that bytes below 10 sort as the line order has them.
+    std::vector<std::string> expected;
+    for (const std::string& line : lines)
+        expected.push_back(line + '\n');
+    std::vector<std::string> got;
+    for (std::uint64_t record : records)
+        got.push_back(expected[static_cast<std::uint32_t>(record)]);
+    std::sort(expected.begin(), expected.end());
+    ASSERT_EQ(got, expected);
+    for (std::size_t j = 1; j < got.size(); ++j)
+        ASSERT_EQ(equal.test(j), got[j] == got[j - 1]) << "position " << j;
+}
+
+TEST(LineRadixSort, ByteOrderAndEqualNeighboursMarked) {
+    const std::string long_start(300, 'q');
+    const Shape shapes[] = {
+        {"few letters, many repeats", 500, "ab", 5, "", false},
+        {"every byte value", 2000, "", 9, "", true},
+        {"low bytes around the line feed", 2000, std::string("\0\t\x0b\r", 4), 6, "", true},
+        {"long shared starts in large groups", 3000, "xyz", 3, long_start, false},
+        {"starts ending at every byte of the key", 3000, "ab", 2, "abcdefghijkl", true},
+        {"one repeated line", 1000, "a", 0, "same", false},
+        {"enough lines for two threads", 70000, "abcdefghij", 7, "", true},
+    };
+    for (const Shape& shape : shapes) {
+        for (std::uint64_t seed = 1; seed <= 3; ++seed) {
+            SCOPED_TRACE(std::string(shape.name) + ", seed " + std::to_string(seed));
+            expect_sorted_and_marked(shape, seed);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace wordperm
