@@ -258,10 +258,10 @@ void ranks_to_lines(std::span<const std::uint32_t> rank, std::span<std::uint32_t
         r = line_of_rank[r];
 }
 
-UnpackStatus unpack_checked(std::span<const std::uint8_t> archive, Bytes& list,
-                            std::uint64_t limit) {
-    ArchiveHeader header;
-    std::array<std::span<const std::uint8_t>, kSections> sections;
+// Reads the container and checks that its header describes a list that can exist.
+UnpackStatus read_plausible_archive(
+    std::span<const std::uint8_t> archive, ArchiveHeader& header,
+    std::array<std::span<const std::uint8_t>, kSections>& sections) {
     switch (read_archive(archive, header, sections)) {
         case ContainerStatus::ok:
             break;
@@ -272,7 +272,16 @@ UnpackStatus unpack_checked(std::span<const std::uint8_t> archive, Bytes& list,
         case ContainerStatus::damaged:
             return UnpackStatus::damaged;
     }
-    if (!plausible(header)) return UnpackStatus::damaged;
+    return plausible(header) ? UnpackStatus::ok : UnpackStatus::damaged;
+}
+
+UnpackStatus unpack_checked(std::span<const std::uint8_t> archive, Bytes& list,
+                            std::uint64_t limit) {
+    ArchiveHeader header;
+    std::array<std::span<const std::uint8_t>, kSections> sections;
+    if (const UnpackStatus read = read_plausible_archive(archive, header, sections);
+        read != UnpackStatus::ok)
+        return read;
     if (header.sections[0].stage != 0 && header.sections[0].stage != kStageContextMixing &&
         !library_stages_built())
         return UnpackStatus::unsupported;
@@ -369,17 +378,9 @@ UnpackStatus unpack(std::span<const std::uint8_t> archive, Bytes& list, std::uin
 UnpackStatus describe(std::span<const std::uint8_t> archive, ArchiveInfo& info) {
     ArchiveHeader header;
     std::array<std::span<const std::uint8_t>, kSections> sections;
-    switch (read_archive(archive, header, sections)) {
-        case ContainerStatus::ok:
-            break;
-        case ContainerStatus::not_an_archive:
-            return UnpackStatus::not_an_archive;
-        case ContainerStatus::unsupported_version:
-            return UnpackStatus::unsupported;
-        case ContainerStatus::damaged:
-            return UnpackStatus::damaged;
-    }
-    if (!plausible(header)) return UnpackStatus::damaged;
+    if (const UnpackStatus read = read_plausible_archive(archive, header, sections);
+        read != UnpackStatus::ok)
+        return read;
     info.original_bytes = header.original_bytes;
     info.packed_bytes = archive.size();
     info.lines = header.lines;
