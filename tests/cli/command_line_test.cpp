@@ -14,6 +14,7 @@ namespace {
 
 using testing::CliResult;
 using testing::Launch;
+using testing::names_in;
 using testing::read_file;
 using testing::run_cli;
 using testing::run_wordperm;
@@ -34,14 +35,6 @@ std::string numbered_words(int n) {
 ino_t inode_of(const std::string& path) {
     struct stat status;
     return ::lstat(path.c_str(), &status) == 0 ? status.st_ino : 0;
-}
-
-std::vector<std::string> names_in(const ScratchDirectory& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir.path()))
-        names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 TEST(CommandLine, FewerThanFourArgumentsPrintUsageUnlessAskingForHelpOrVersion) {

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -165,6 +166,15 @@ class ScratchDirectory {
   private:
     std::filesystem::path path_;
 };
+
+// The names in a directory, sorted.
+inline std::vector<std::string> names_in(const ScratchDirectory& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 inline void write_file(const std::string& path, const std::string& contents) {
     std::ofstream(path, std::ios::binary) << contents;

@@ -14,6 +14,7 @@
 namespace wordperm {
 namespace {
 
+using testing::names_in;
 using testing::read_file;
 using testing::ScratchDirectory;
 using testing::write_file;
@@ -24,14 +25,6 @@ std::unique_ptr<OutputFile> open_output(const std::string& path) {
     auto output = OutputFile::open(path, "test", error_number);
     EXPECT_NE(output, nullptr) << path << ": " << std::strerror(error_number);
     return output;
-}
-
-std::vector<std::string> names_in(const ScratchDirectory& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir.path()))
-        names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 bool write_text(OutputFile& output, const std::string& text) {
