@@ -34,11 +34,6 @@ PackFailure failure_of(PackExit status, std::string file, std::string reason) {
     return {status, std::move(file), std::move(reason)};
 }
 
-bool ends_with(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() &&
-           text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 // The input, opened: standard input through a duplicate of descriptor 0, so that closing it
 // leaves descriptor 0 alone.
 std::unique_ptr<InputFile> open_input(const PackCommand& command, const StartingStreams& streams,
@@ -73,7 +68,7 @@ std::string output_name(const PackCommand& command, const std::string& input,
     if (command.output) return *command.output;
     if (command.to_stdout || input == "-") return "-";
     if (command.operation == Operation::pack) {
-        if (ends_with(input, kArchiveSuffix) && !command.force) {
+        if (input.ends_with(kArchiveSuffix) && !command.force) {
             failure =
                 failure_of(PackExit::usage, input,
                            "already has the .wpk suffix; not packed again (use -f, -c or -o)");
@@ -81,7 +76,7 @@ std::string output_name(const PackCommand& command, const std::string& input,
         }
         return input + kArchiveSuffix;
     }
-    if (!ends_with(input, kArchiveSuffix) || input.size() == std::strlen(kArchiveSuffix)) {
+    if (!input.ends_with(kArchiveSuffix) || input.size() == std::strlen(kArchiveSuffix)) {
         failure = failure_of(PackExit::usage, input, "no .wpk suffix to remove (use -c or -o)");
         return {};
     }
