@@ -82,6 +82,14 @@ inline constexpr int kMostMillisecondsOfOneRun = 60'000;
     for (int descriptor = 3; descriptor < 1024; ++descriptor)
         ::close(descriptor);
 
+    // The arguments are made before the limits: an address-space limit below what this test
+    // process already holds would make any allocation after it fail.
+    std::string binary = launch.binary;
+    std::vector<std::string> copies = launch.args;
+    std::vector<char*> argv{binary.data()};
+    for (std::string& argument : copies)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
     auto limit = [](int resource, std::uint64_t bytes) {
         const struct rlimit value = {bytes, bytes};
         ::setrlimit(resource, &value);
@@ -92,12 +100,6 @@ inline constexpr int kMostMillisecondsOfOneRun = 60'000;
         (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
         ::_exit(126);
 
-    std::string binary = launch.binary;
-    std::vector<std::string> copies = launch.args;
-    std::vector<char*> argv{binary.data()};
-    for (std::string& argument : copies)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
     ::execv(binary.c_str(), argv.data());
     ::_exit(127);
 }

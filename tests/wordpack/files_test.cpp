@@ -143,6 +143,24 @@ TEST_F(PackFiles, ClosedStandardStreamsAreFailuresNotEmptyLists) {
     EXPECT_FALSE(fs::exists(dir / "out.wpk"));
 }
 
+#if !defined(WORDPERM_SANITIZED)
+// The model's tables do not fit under a 64 MiB address-space limit: status 5, and no output.
+// (A sanitized binary reserves more address space than that at start-up.)
+TEST_F(PackFiles, OutOfMemoryIsStatusFive) {
+    std::string list;
+    for (std::uint64_t i = 0; i < 300000; ++i)
+        list += std::to_string(i * 7919 % 300000) + "-" + std::to_string(i % 977) + "\n";
+    write_file(dir / "words", list);
+    const DirectoryState before = state_of(dir.path());
+    const CliResult result = run_wordperm({.args = {dir / "words"},
+                                           .binary = WORDPACK_BINARY,
+                                           .address_space_limit = std::uint64_t{64} << 20});
+    EXPECT_EQ(result.status, 5);
+    EXPECT_EQ(result.err, "wordpack: " + dir / "words" + ": out of memory\n");
+    EXPECT_EQ(changes_between(before, state_of(dir.path())), std::vector<std::string>{});
+}
+#endif
+
 TEST_F(PackFiles, InterruptRemovesTheTemporaryFile) {
     write_file(dir / "out", "kept as it was\n");
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
