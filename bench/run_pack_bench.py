@@ -6,7 +6,7 @@ Usage: bench/run_pack_bench.py BUILD_DIR   (a Release build with wordpack and wo
 For each list: the archive's size from `wordpack -c`, and the sizes of `xz -9e`,
 `zstd -19 --long=27`, `bzip2 -9` and `brotli -q 11` (the smallest of them is "best general") and
 of `zpaq -m5`, each on the list as it is. Then the time and peak memory of packing and unpacking
-with wordpack, and the time of `xz -9e`, all pinned to one core (`taskset -c 0`) so that no tool
+with wordpack, and of `xz -9e`, all pinned to one core (`taskset -c 0`) so that no tool
 gains from the machine's second core; wordpack's own parallel steps then share that core. Times
 are medians of BENCH_PACK_RUNS rounds (default 3). Every archive is unpacked and compared with
 the list byte for byte; a difference stops the benchmark with status 1.
@@ -143,7 +143,7 @@ def measure(build, name, path, rounds):
     archive = os.path.join(OUT, name + ".wpk")
     restored = os.path.join(OUT, name + ".restored")
     packs, unpacks, xzs = [], [], []
-    pack_rss = unpack_rss = 0
+    pack_rss = unpack_rss = xz_rss = 0
     for _ in range(rounds):
         seconds, pack_rss = run([wordpack, "-c"], path, archive)
         packs.append(seconds)
@@ -151,7 +151,8 @@ def measure(build, name, path, rounds):
         unpacks.append(seconds)
         if subprocess.run(["cmp", "-s", path, restored]).returncode != 0:
             fail(f"{name}: the unpacked list differs from the list")
-        xzs.append(run(GENERAL["xz -9e"], path, os.devnull)[0])
+        seconds, xz_rss = run(GENERAL["xz -9e"], path, os.devnull)
+        xzs.append(seconds)
     general = {}
     for tool, argv in GENERAL.items():
         with open(path, "rb") as inp:
@@ -164,7 +165,7 @@ def measure(build, name, path, rounds):
         "wordpack": os.path.getsize(archive), "best": general[best_tool], "best_tool": best_tool,
         "zpaq": zpaq_size(path), "pack": statistics.median(packs),
         "unpack": statistics.median(unpacks), "xz": statistics.median(xzs),
-        "pack_rss": pack_rss, "unpack_rss": unpack_rss,
+        "pack_rss": pack_rss, "unpack_rss": unpack_rss, "xz_rss": xz_rss,
     }
     for path_made in (archive, restored):
         os.remove(path_made)
@@ -200,14 +201,16 @@ def main():
           "memory is peak RSS over the list's size")
     print()
     print("| list | lines | size | wordpack | best general | wordpack/best | zpaq -m5 | "
-          "wordpack/zpaq | pack s | unpack s | xz -9e s | pack mem/list | unpack mem/list |")
-    print("|---|---|---|---|---|---|---|---|---|---|---|---|---|")
+          "wordpack/zpaq | pack s | unpack s | xz -9e s | pack mem/list | unpack mem/list | "
+          "xz -9e mem/list |")
+    print("|---|---|---|---|---|---|---|---|---|---|---|---|---|---|")
     for r in rows:
         print(f"| {r['name']} | {r['lines']:,} | {r['bytes']:,} | {r['wordpack']:,} | "
               f"{r['best']:,} ({r['best_tool']}) | {r['wordpack'] / r['best']:.2f} | "
               f"{r['zpaq']:,} | {r['wordpack'] / r['zpaq']:.2f} | {r['pack']:.2f} | "
               f"{r['unpack']:.2f} | {r['xz']:.2f} | {r['pack_rss'] * 1024 / r['bytes']:.1f} | "
-              f"{r['unpack_rss'] * 1024 / r['bytes']:.1f} |")
+              f"{r['unpack_rss'] * 1024 / r['bytes']:.1f} | "
+              f"{r['xz_rss'] * 1024 / r['bytes']:.1f} |")
 
 
 if __name__ == "__main__":

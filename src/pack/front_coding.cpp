@@ -21,6 +21,7 @@ std::vector<std::uint8_t> front_code(const LineSet& set) {
         form.push_back('\n');
         previous = line;
     }
+    form.shrink_to_fit();  // the form is kept while the set is coded
     return form;
 }
 

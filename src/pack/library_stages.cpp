@@ -96,7 +96,10 @@ class Output {
         form_.resize(std::min(limit_, form_.size() * 2));
         return true;
     }
-    void finish() { form_.resize(produced); }
+    void finish() {
+        form_.resize(produced);
+        form_.shrink_to_fit();
+    }
     std::size_t produced = 0;
 
   private:
@@ -216,17 +219,25 @@ bool library_stages_built() {
 
 std::optional<std::vector<std::uint8_t>> library_compress(LibraryStage stage,
                                                           std::span<const std::uint8_t> form) {
+    std::optional<std::vector<std::uint8_t>> packed;
     switch (stage) {
         case LibraryStage::bzip2:
-            return compress_bzip2(form);
+            packed = compress_bzip2(form);
+            break;
         case LibraryStage::xz:
-            return compress_xz(form);
+            packed = compress_xz(form);
+            break;
         case LibraryStage::brotli:
-            return compress_brotli(form);
+            packed = compress_brotli(form);
+            break;
         case LibraryStage::zlib:
-            return compress_zlib(form);
+            packed = compress_zlib(form);
+            break;
     }
-    return std::nullopt;
+    // Each result was given the library's worst-case room and is kept while the set's model
+    // runs.
+    if (packed) packed->shrink_to_fit();
+    return packed;
 }
 
 bool library_decompress(LibraryStage stage, std::span<const std::uint8_t> packed, std::size_t limit,

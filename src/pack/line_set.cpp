@@ -40,6 +40,11 @@ SplitList split_list(std::span<const std::uint8_t> list) {
         ++set.count.back();
         split.line_index[order[j]] = static_cast<std::uint32_t>(set.count.size() - 1);
     }
+    // The set lives through every later step, beside the models' tables: give back what growing
+    // it left spare.
+    set.bytes.shrink_to_fit();
+    set.start.shrink_to_fit();
+    set.count.shrink_to_fit();
     return split;
 }
 
