@@ -2,28 +2,24 @@
 // count t runs from 1,000,000 down to 2 and each symbol is uniform below it, as in encoding a
 // shuffled word file.
 //
-// The streams run without a coroutine, as in the coder's tests (support/buffer_stream.h): the
-// output buffer is emptied by rewinding it before it can fill, so neither side ever suspends.
+// The streams run in memory, without a coroutine, as in the coder's tests: a pass over the
+// symbols writes into a fresh memory stream, so neither side ever suspends.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <vector>
 
-#include "driver/stream.h"
 #include "rangecoder/frequency_coder.h"
 #include "rangecoder/range_decoder.h"
 #include "rangecoder/range_encoder.h"
-#include "support/buffer_stream.h"
+#include "stream/memory_stream.h"
 
 namespace wordperm {
 namespace {
 
-using testing::BufferStream;
-
 constexpr std::uint32_t kLines = 1'000'000;
-// Far more than a pass over the symbols can write (about 2.3 bytes each).
-constexpr std::size_t kBufferBytesPerSymbol = 8;
 
 struct Symbols {
     std::vector<std::uint32_t> s, t;
@@ -43,33 +39,32 @@ const Symbols& permutation_symbols() {
 }
 
 std::vector<std::uint8_t> encode_all(const Symbols& symbols) {
-    BufferStream output(symbols.t.size() * kBufferBytesPerSymbol + 64);
+    MemoryStream output;
     RangeEncoder encoder;
     encoder_init(encoder);
     for (std::size_t i = 0; i < symbols.t.size(); ++i)
-        encode_uniform(encoder, output.stream, symbols.s[i], symbols.t[i]);
-    encoder_flush(encoder, output.stream);
-    return output.written();
+        encode_uniform(encoder, output.stream(), symbols.s[i], symbols.t[i]);
+    encoder_flush(encoder, output.stream());
+    return output.take_written();
 }
 
 void BM_encode_uniform(benchmark::State& state) {
     const Symbols& symbols = permutation_symbols();
     const std::size_t count = symbols.t.size();
-    BufferStream output(count * kBufferBytesPerSymbol + 64);
-    Stream& stream = output.stream;
+    std::optional<MemoryStream> output(std::in_place);
     RangeEncoder encoder;
     encoder_init(encoder);
     std::size_t i = 0;
     for (auto _ : state) {
         if (i == count) {
             // The encoder carries on into a fresh pass; only the bytes written are dropped.
-            output.rewind_output();
+            output.emplace();
             i = 0;
         }
-        encode_uniform(encoder, stream, symbols.s[i], symbols.t[i]);
+        encode_uniform(encoder, output->stream(), symbols.s[i], symbols.t[i]);
         ++i;
     }
-    benchmark::DoNotOptimize(stream.out_ptr);
+    benchmark::DoNotOptimize(output->written().size());
     state.SetItemsProcessed(state.iterations());
 }
 
@@ -77,12 +72,11 @@ void BM_decode_uniform(benchmark::State& state) {
     const Symbols& symbols = permutation_symbols();
     const std::size_t count = symbols.t.size();
     const std::vector<std::uint8_t> code = encode_all(symbols);
-    BufferStream input(0, code);
-    Stream& stream = input.stream;
+    std::optional<MemoryStream> input(std::in_place, code);
     RangeDecoder decoder;
-    decoder_init(decoder, stream);
+    decoder_init(decoder, input->stream());
     for (std::size_t i = 0; i < count; ++i) {
-        if (decode_uniform(decoder, stream, symbols.t[i]) != symbols.s[i]) {
+        if (decode_uniform(decoder, input->stream(), symbols.t[i]) != symbols.s[i]) {
             state.SkipWithError("decode_uniform does not give back the symbols encoded");
             return;
         }
@@ -90,11 +84,11 @@ void BM_decode_uniform(benchmark::State& state) {
     std::size_t i = count;
     for (auto _ : state) {
         if (i == count) {
-            input.set_input(code);
-            decoder_init(decoder, stream);
+            input.emplace(code);
+            decoder_init(decoder, input->stream());
             i = 0;
         }
-        benchmark::DoNotOptimize(decode_uniform(decoder, stream, symbols.t[i]));
+        benchmark::DoNotOptimize(decode_uniform(decoder, input->stream(), symbols.t[i]));
         ++i;
     }
     state.SetItemsProcessed(state.iterations());
@@ -110,16 +104,16 @@ void BM_encode_decision(benchmark::State& state) {
         p1[i] = static_cast<std::uint32_t>(1 + random() % 65535);
         bits[i] = random() % 65536 < p1[i] ? 1 : 0;
     }
-    BufferStream output(p1.size() * 4 + 64);
-    Stream& stream = output.stream;
+    std::optional<MemoryStream> output(std::in_place);
     RangeEncoder encoder;
     encoder_init(encoder);
     std::size_t i = 0;
     for (auto _ : state) {
         if (i == p1.size()) {
-            output.rewind_output();
+            output.emplace();
             i = 0;
         }
+        Stream& stream = output->stream();
         if (binary)
             encode_bit(encoder, stream, static_cast<int>(bits[i]), p1[i]);
         else if (bits[i])
@@ -128,7 +122,7 @@ void BM_encode_decision(benchmark::State& state) {
             encode_frequency(encoder, stream, p1[i], 65536 - p1[i], 65536);
         ++i;
     }
-    benchmark::DoNotOptimize(stream.out_ptr);
+    benchmark::DoNotOptimize(output->written().size());
     state.SetItemsProcessed(state.iterations());
 }
 

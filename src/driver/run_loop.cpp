@@ -65,7 +65,7 @@ bool run_loop(RunState& run, CoroutineEntry body, void* argument, ByteReader* in
     BodyStart start{body, argument, &run};
     Failure loop_failure;  // the first failed read or write; the body runs on to its end
     for (;;) {
-        switch (coro_call(stream.coroutine, enter_body, &start)) {
+        switch (coro_call(run.coroutine, enter_body, &start)) {
             case YIELD_NEED_INPUT:
                 assert(input != nullptr);
                 refill_input(run, *input, in_block_bytes, loop_failure);
@@ -74,7 +74,7 @@ bool run_loop(RunState& run, CoroutineEntry body, void* argument, ByteReader* in
                 drain_output(run, output, loop_failure);
                 break;
             default:
-                assert(stream.coroutine.yield_value == YIELD_DONE);
+                assert(run.coroutine.yield_value == YIELD_DONE);
                 if (loop_failure.status != ExitStatus::success) run.failure = loop_failure;
                 if (run.failure.status != ExitStatus::success) return false;
                 drain_output(run, output, run.failure);

@@ -23,17 +23,30 @@
 
 #include "driver/coroutine.h"
 #include "driver/exit_status.h"
-#include "driver/stream.h"
 #include "io/byte_io.h"
+#include "stream/byte_stream.h"
 
 namespace wordperm {
 
 inline constexpr std::size_t kBufferBytes = 65536;
 
-// What the run loop shares with the body it runs.
-struct RunState {
-    Stream stream;    // the body's view of the two buffers, and its coroutine
-    Failure failure;  // the run's first failure; stays success while there is none
+// Eight 0xFF bytes that the run loop supplies once the input file is exhausted.
+inline constexpr std::uint8_t eof_padding[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
+// What the run loop shares with the body it runs. It owns the body's stream: an empty input
+// block or a full output buffer suspends the body, and the loop refills or drains the buffer
+// before resuming it.
+struct RunState final : StreamOwner {
+    RunState() { stream.owner = this; }
+    RunState(const RunState&) = delete;
+    RunState& operator=(const RunState&) = delete;
+
+    void refill(Stream&) override { coro_yield(coroutine, YIELD_NEED_INPUT); }
+    void drain(Stream&) override { coro_yield(coroutine, YIELD_OUTPUT_FULL); }
+
+    Stream stream;        // the body's view of the two buffers
+    Coroutine coroutine;  // the body's own stack, between suspensions
+    Failure failure;      // the run's first failure; stays success while there is none
     std::uint8_t in_buffer[kBufferBytes];   // the latest block read from the input
     std::uint8_t out_buffer[kBufferBytes];  // bytes of the body's output not yet written
 };

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <span>
 
-#include "driver/stream.h"
 #include "rangecoder/range_decoder.h"
 #include "rangecoder/range_encoder.h"
+#include "stream/byte_stream.h"
 
 namespace wordperm {
 

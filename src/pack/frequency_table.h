@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "driver/stream.h"
 #include "rangecoder/frequency_coder.h"
+#include "stream/byte_stream.h"
 
 namespace wordperm {
 

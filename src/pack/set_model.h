@@ -17,10 +17,10 @@
 
 #include <cstdint>
 
-#include "driver/stream.h"
 #include "pack/line_set.h"
 #include "rangecoder/range_decoder.h"
 #include "rangecoder/range_encoder.h"
+#include "stream/byte_stream.h"
 
 namespace wordperm {
 

@@ -16,8 +16,8 @@
 
 #include <cstdint>
 
-#include "driver/stream.h"
 #include "rangecoder/muldiv.h"
+#include "stream/byte_stream.h"
 
 namespace wordperm {
 

@@ -19,8 +19,8 @@
 #include <cassert>
 #include <cstdint>
 
-#include "driver/stream.h"
 #include "rangecoder/muldiv.h"
+#include "stream/byte_stream.h"
 
 namespace wordperm {
 

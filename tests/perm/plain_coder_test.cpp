@@ -9,7 +9,7 @@
 #include "order/word_sort.h"
 #include "rangecoder/range_decoder.h"
 #include "rangecoder/range_encoder.h"
-#include "support/buffer_stream.h"
+#include "stream/memory_stream.h"
 #include "support/coding.h"
 #include "support/random_words.h"
 #include "support/word_tables.h"
@@ -17,7 +17,6 @@
 namespace wordperm {
 namespace {
 
-using testing::BufferStream;
 using testing::decode_in_memory;
 using testing::encode;
 using testing::random_word_file;
@@ -58,16 +57,16 @@ testing::Encoded plain_encode(const std::string& words) {
         put_line(out.sorted, table, perm[j], j + 1 == n);
     RankTree tree;
     tree_build(tree, n);
-    BufferStream code(std::size_t{n} * 5 + 64);
+    MemoryStream code;
     RangeEncoder encoder;
     encoder_init(encoder);
     for (std::uint32_t i = 0; i + 1 < n; ++i) {
         const std::uint32_t s = tree_rank(tree, inverse[i]);
         tree_remove(tree, inverse[i]);
-        encode_uniform(encoder, code.stream, s, n - i);
+        encode_uniform(encoder, code.stream(), s, n - i);
     }
-    encoder_flush(encoder, code.stream);
-    const Bytes written = code.written();
+    encoder_flush(encoder, code.stream());
+    const Bytes written = code.take_written();
     out.code.assign(written.begin(), written.end());
     return out;
 }
@@ -77,12 +76,12 @@ std::string plain_decode(const std::string& sorted, const std::string& code) {
     const std::uint32_t n = table.line_count;
     RankTree tree;
     tree_build(tree, n);
-    BufferStream input(0, bytes_of(code));
+    MemoryStream input(bytes_of(code));
     RangeDecoder decoder;
-    decoder_init(decoder, input.stream);
+    decoder_init(decoder, input.stream());
     std::string out;
     for (std::uint32_t i = 0; i < n; ++i) {
-        const std::uint32_t d = i + 1 < n ? decode_uniform(decoder, input.stream, n - i) : 0;
+        const std::uint32_t d = i + 1 < n ? decode_uniform(decoder, input.stream(), n - i) : 0;
         const std::uint32_t line = tree_select(tree, d);
         tree_remove(tree, line);
         put_line(out, table, line, i + 1 == n);

@@ -5,8 +5,8 @@
 #include <random>
 #include <vector>
 
-#include "driver/stream.h"
 #include "rangecoder/frequency_coder.h"
+#include "stream/memory_stream.h"
 
 namespace wordperm {
 namespace {
@@ -21,10 +21,8 @@ struct Step {
 };
 
 Bytes encode(const std::vector<Step>& steps) {
-    Stream stream;
-    Bytes buffer(steps.size() * 8 + 64);
-    stream.out_begin = stream.out_ptr = buffer.data();
-    stream.out_end = buffer.data() + buffer.size();
+    MemoryStream memory;
+    Stream& stream = memory.stream();
     RangeEncoder encoder;
     encoder_init(encoder);
     for (const Step& s : steps) {
@@ -33,7 +31,7 @@ Bytes encode(const std::vector<Step>& steps) {
         if (s.kind == 2) encode_bit(encoder, stream, static_cast<int>(s.a), s.b);
     }
     encoder_flush(encoder, stream);
-    return Bytes(stream.out_begin, stream.out_ptr);
+    return memory.take_written();
 }
 
 TEST(FrequencyCoder, OneShareIsTheUniformSymbolByteForByte) {
@@ -70,10 +68,8 @@ TEST(FrequencyCoder, MixedKindsDecodeToWhatWasCoded) {
             }
         }
         const Bytes code = encode(steps);
-        Stream stream;
-        stream.in_ptr = code.data();
-        stream.in_end = code.data() + code.size();
-        stream.eof = 1;
+        MemoryStream memory(code);
+        Stream& stream = memory.stream();
         RangeDecoder decoder;
         decoder_init(decoder, stream);
         for (const Step& s : steps) {

@@ -2,26 +2,25 @@
 // fixed codes, round trips of random symbol sequences checked against an exact big-integer model
 // of the interval, misfit detection on damaged codes, and suspensions at every byte.
 //
-// Streams run without a coroutine unless a test needs suspensions (see support/buffer_stream.h).
+// Streams run in memory, without a coroutine, unless a test needs suspensions.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <vector>
 
-#include "driver/coroutine.h"
-#include "driver/stream.h"
+#include "driver/run_loop.h"
 #include "rangecoder/muldiv.h"
 #include "rangecoder/range_decoder.h"
 #include "rangecoder/range_encoder.h"
-#include "support/buffer_stream.h"
+#include "stream/memory_stream.h"
 
 namespace wordperm {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using testing::BufferStream;
 constexpr std::uint32_t kLargestT = ~std::uint32_t{0};
 
 struct Symbol {
@@ -34,14 +33,14 @@ struct Coded {
 };
 
 Coded encode_from(RangeEncoder encoder, const std::vector<Symbol>& symbols) {
-    BufferStream output(symbols.size() * 5 + 64);
+    MemoryStream output;
     Coded coded;
     for (const Symbol& symbol : symbols) {
-        encode_uniform(encoder, output.stream, symbol.s, symbol.t);
+        encode_uniform(encoder, output.stream(), symbol.s, symbol.t);
         coded.ranges.push_back(encoder.range);
     }
-    encoder_flush(encoder, output.stream);
-    coded.code = output.written();
+    encoder_flush(encoder, output.stream());
+    coded.code = output.take_written();
     return coded;
 }
 
@@ -55,13 +54,13 @@ Bytes encode(const std::vector<Symbol>& symbols) {
 std::vector<std::uint32_t> decode(const Bytes& code, const std::vector<std::uint32_t>& ts,
                                   std::uint64_t start_range = kAllOnes,
                                   std::vector<std::uint64_t>* ranges = nullptr) {
-    BufferStream input(0, code);
+    MemoryStream input(code);
     RangeDecoder decoder;
-    decoder_init(decoder, input.stream);
+    decoder_init(decoder, input.stream());
     decoder.range = start_range;
     std::vector<std::uint32_t> symbols;
     for (const std::uint32_t t : ts) {
-        symbols.push_back(decode_uniform(decoder, input.stream, t));
+        symbols.push_back(decode_uniform(decoder, input.stream(), t));
         if (ranges) ranges->push_back(decoder.range);
     }
     return symbols;
@@ -240,15 +239,15 @@ TEST(RangeEncoder, FlushNeverPicksTheValueJustPastTheInterval) {
 TEST(RangeEncoder, RenormalisationToFullRangeTakesWideBranchNext) {
     RangeEncoder encoder;
     encoder.range = (std::uint64_t{1} << 57) + 1;  // the halves are 2^56 + 1 values: range 2^56 - 1
-    BufferStream output(64);
-    encode_uniform(encoder, output.stream, 0, 2);
+    MemoryStream output;
+    encode_uniform(encoder, output.stream(), 0, 2);
     EXPECT_EQ(encoder.range, kAllOnes);
     EXPECT_EQ(encoder.low, 0x100u);
-    encode_uniform(encoder, output.stream, 2, 3);
+    encode_uniform(encoder, output.stream(), 2, 3);
     EXPECT_EQ(encoder.low, 0xAAAAAAAAAAAAABABu);
     EXPECT_EQ(encoder.range, 0x5555555555555554u);
-    encoder_flush(encoder, output.stream);
-    EXPECT_EQ(output.written(), Bytes{0x00});
+    encoder_flush(encoder, output.stream());
+    EXPECT_EQ(output.take_written(), Bytes{0x00});
 }
 
 // --- Decoder ------------------------------------------------------------------------------
@@ -296,12 +295,12 @@ TEST(RangeDecoder, CodeOnSplitPointIsMisfitAndNeighboursDecode) {
 TEST(RangeDecoder, AllOnesCodeDecodesLargestSymbolsAndKeepsCodeAtTop) {
     std::mt19937_64 random(5);
     const Bytes code(40, 0xFF);
-    BufferStream input(0, code);
+    MemoryStream input(code);
     RangeDecoder decoder;
-    decoder_init(decoder, input.stream);
+    decoder_init(decoder, input.stream());
     for (int i = 0; i < 2000; ++i) {
         const auto t = static_cast<std::uint32_t>(2 + random() % kLargestT);
-        ASSERT_EQ(decode_uniform(decoder, input.stream, t), t - 1) << "symbol " << i;
+        ASSERT_EQ(decode_uniform(decoder, input.stream(), t), t - 1) << "symbol " << i;
         ASSERT_EQ(decoder.code, decoder.range) << "symbol " << i;
     }
 }
@@ -455,15 +454,18 @@ void run_encoder(void* argument) {
     encoder_flush(encoder, *job.stream);
 }
 
+// The run loop's state serves as the coroutine and its buffers; the loop itself is left out, so
+// that the test hands over the blocks.
 Bytes encode_in_coroutine(const std::vector<Symbol>& symbols, std::size_t buffer_bytes) {
-    BufferStream output(buffer_bytes);
-    EncoderJob job{&output.stream, &symbols};
+    auto run = std::make_unique<RunState>();
+    Stream& stream = run->stream;
+    EncoderJob job{&stream, &symbols};
     Bytes code;
     for (;;) {
-        const std::uint32_t yielded = coro_call(output.stream.coroutine, &run_encoder, &job);
-        const Bytes block = output.written();
-        code.insert(code.end(), block.begin(), block.end());
-        output.rewind_output();
+        stream.out_begin = stream.out_ptr = run->out_buffer;
+        stream.out_end = run->out_buffer + buffer_bytes;
+        const std::uint32_t yielded = coro_call(run->coroutine, &run_encoder, &job);
+        code.insert(code.end(), stream.out_begin, stream.out_ptr);
         if (yielded == YIELD_DONE) return code;
         EXPECT_EQ(yielded, YIELD_OUTPUT_FULL);
         if (yielded != YIELD_OUTPUT_FULL) return {};
@@ -488,11 +490,12 @@ void run_decoder(void* argument) {
 std::vector<std::uint32_t> decode_in_coroutine(const Bytes& code,
                                                const std::vector<std::uint32_t>& ts,
                                                std::size_t block_bytes) {
-    Stream stream;
+    auto run = std::make_unique<RunState>();
+    Stream& stream = run->stream;
     DecoderJob job{&stream, &ts, {}};
     std::size_t next = 0;
     for (;;) {
-        const std::uint32_t yielded = coro_call(stream.coroutine, &run_decoder, &job);
+        const std::uint32_t yielded = coro_call(run->coroutine, &run_decoder, &job);
         if (yielded == YIELD_DONE) return job.symbols;
         EXPECT_EQ(yielded, YIELD_NEED_INPUT);
         if (yielded != YIELD_NEED_INPUT || stream.eof) return {};

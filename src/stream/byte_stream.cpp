@@ -1,5 +1,5 @@
 // The slow paths of the byte streams: the end of an input block, and block appends.
-#include "driver/stream.h"
+#include "stream/byte_stream.h"
 
 #include <cstring>
 
@@ -12,8 +12,7 @@ std::uint8_t get_byte_after_block(Stream& stream) {
             ++stream.past_end_reads;
             return 0xFF;
         }
-        // The run loop leaves at least one byte in the block (file bytes, or eof_padding).
-        coro_yield(stream.coroutine, YIELD_NEED_INPUT);
+        stream.owner->refill(stream);
     }
 }
 
@@ -25,7 +24,7 @@ void put_bytes(Stream& stream, const std::uint8_t* bytes, std::size_t size) {
         stream.out_ptr += part;
         bytes += part;
         size -= part;
-        if (stream.out_ptr == stream.out_end) coro_yield(stream.coroutine, YIELD_OUTPUT_FULL);
+        if (stream.out_ptr == stream.out_end) stream.owner->drain(stream);
     }
 }
 
