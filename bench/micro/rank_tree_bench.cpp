@@ -11,7 +11,7 @@
 #include <random>
 #include <vector>
 
-#include "order/rank_tree.h"
+#include "support/rank_tree.h"
 
 namespace wordperm {
 namespace {

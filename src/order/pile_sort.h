@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <span>
 
-#include "driver/word_table.h"
+#include "list/word_table.h"
 #include "order/equal_marks.h"
 
 namespace wordperm {

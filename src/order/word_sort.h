@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <span>
 
-#include "driver/word_table.h"
+#include "list/word_table.h"
 
 namespace wordperm {
 

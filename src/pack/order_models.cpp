@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "order/rank_batch.h"
-#include "pack/count_tree.h"
+#include "order/count_tree.h"
 #include "pack/frequency_table.h"
 #include "rangecoder/frequency_coder.h"
 

@@ -12,7 +12,7 @@
 #include "driver/exit_status.h"
 #include "driver/run_loop.h"
 #include "driver/startup.h"
-#include "driver/word_table.h"
+#include "list/word_table.h"
 #include "io/byte_io.h"
 #include "rangecoder/range_decoder.h"
 #include "rangecoder/range_encoder.h"

@@ -18,7 +18,7 @@
 #include <cstring>
 #include <span>
 
-#include "driver/word_table.h"
+#include "list/word_table.h"
 
 namespace wordperm {
 

@@ -23,7 +23,7 @@ void expect_same_as_line_compare(const std::string& file) {
     // The sort reads the line starts through line_offset, 32-bit or 64-bit alike.
     testing::MemoryReader reader(file);
     WordTable wide;
-    Failure failure;
+    LoadFailure failure;
     ASSERT_TRUE(load_word_table(wide, reader, failure, {.wide_offsets = true}));
     std::vector<std::uint32_t> wide_sorted(2 * std::size_t{wide.line_count});
     word_sort(wide, wide_sorted);

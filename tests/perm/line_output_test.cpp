@@ -74,7 +74,7 @@ TEST(LineOutput, EveryLineWithItsLineFeedButTheLastOfABareList) {
             for (const bool wide : {false, true}) {
                 testing::MemoryReader reader(file);
                 WordTable table;
-                Failure failure;
+                LoadFailure failure;
                 ASSERT_TRUE(load_word_table(table, reader, failure, {.wide_offsets = wide}));
                 for (const std::size_t room : {1u, 16u, 17u, 40u, 4096u}) {
                     SCOPED_TRACE(file + ", room " + std::to_string(room) + (wide ? ", wide" : ""));

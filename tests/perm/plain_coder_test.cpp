@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "order/rank_tree.h"
+#include "support/rank_tree.h"
 #include "order/word_sort.h"
 #include "rangecoder/range_decoder.h"
 #include "rangecoder/range_encoder.h"

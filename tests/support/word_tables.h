@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "driver/word_table.h"
+#include "list/word_table.h"
 #include "support/memory_io.h"
 
 namespace wordperm::testing {
@@ -12,9 +12,8 @@ namespace wordperm::testing {
 inline WordTable make_word_table(std::string_view contents) {
     WordTable table;
     MemoryReader reader(contents);
-    Failure failure;
-    if (!load_word_table(table, reader, failure))
-        throw std::runtime_error("make_word_table: " + failure.reason);
+    LoadFailure failure;
+    if (!load_word_table(table, reader, failure)) throw std::runtime_error("make_word_table");
     return table;
 }
 

@@ -1,5 +1,5 @@
 // The word table: what a line is, N, and where each line starts, for every way a file can end.
-#include "driver/word_table.h"
+#include "list/word_table.h"
 
 #include <gtest/gtest.h>
 
@@ -25,8 +25,8 @@ std::vector<std::uint64_t> starts_of(const WordTable& table) {
 WordTable load(std::string_view contents, const TableLimits& limits) {
     MemoryReader reader(contents);
     WordTable table;
-    Failure failure;
-    EXPECT_TRUE(load_word_table(table, reader, failure, limits)) << failure.reason;
+    LoadFailure failure;
+    EXPECT_TRUE(load_word_table(table, reader, failure, limits));
     return table;
 }
 
@@ -95,7 +95,7 @@ TEST(WordTable, UnsizedInputReadInSmallBlocksGivesTheSameTable) {
         SCOPED_TRACE(block);
         MemoryReader pipe(contents, block, /*sized=*/false);
         WordTable table;
-        Failure failure;
+        LoadFailure failure;
         ASSERT_TRUE(load_word_table(table, pipe, failure));
         EXPECT_EQ(std::string(table.data, table.end), contents);
         EXPECT_EQ(starts_of(table), starts_of(whole));
@@ -106,10 +106,9 @@ TEST(WordTable, ReadErrorIsNotTakenForTheEnd) {
     MemoryReader reader("abc\ndef\n", 2);
     reader.fail_at_offset = 4;
     WordTable table;
-    Failure failure;
+    LoadFailure failure;
     EXPECT_FALSE(load_word_table(table, reader, failure));
-    EXPECT_EQ(failure.status, ExitStatus::read_failed);
-    EXPECT_EQ(failure.file, "input");
+    EXPECT_EQ(failure.error, LoadError::read_failed);
 }
 
 // Claims a size of 2^40 bytes without holding them, so nothing large is ever allocated.
@@ -124,15 +123,15 @@ class HugeFile final : public ByteReader {
 TEST(WordTable, FileLargerThanMemoryIsRefusedBeforeReading) {
     HugeFile huge;
     WordTable table;
-    Failure failure;
+    LoadFailure failure;
     EXPECT_FALSE(load_word_table(table, huge, failure, {.memory_bytes = std::uint64_t{1} << 30}));
-    EXPECT_EQ(failure.status, ExitStatus::out_of_memory);
-    EXPECT_EQ(failure.file, "huge");
-    EXPECT_EQ(failure.reason, "out of memory (needs 1048577 MiB, 1024 MiB available)");
+    EXPECT_EQ(failure.error, LoadError::out_of_memory);
+    EXPECT_EQ(failure.needed_bytes, (std::uint64_t{1} << 40) + 1 + kTailBytes);
+    EXPECT_EQ(failure.available_bytes, std::uint64_t{1} << 30);
 }
 
 // Ten lines in 20 bytes: the starts and the caller's arrays, not the contents, are what the
-// limits below refuse; one line more than allowed is status 8 whatever the memory.
+// limits below refuse; one line more than allowed is refused whatever the memory.
 TEST(WordTable, LinesBeyondTheLimitsAreRefusedBeforeTheirArrays) {
     std::string contents;
     for (int i = 0; i < 10; ++i)
@@ -140,27 +139,26 @@ TEST(WordTable, LinesBeyondTheLimitsAreRefusedBeforeTheirArrays) {
     struct Case {
         const char* name;
         TableLimits limits;
-        ExitStatus status;
-        std::string reason;
+        LoadError error;
+        std::uint64_t needed_bytes;
     };
     const Case cases[] = {
-        {"one line too many", {.max_lines = 9}, ExitStatus::list_too_large, "more than 9 lines"},
-        {"exactly the most lines", {.max_lines = 10}, ExitStatus::success, ""},
+        {"one line too many", {.max_lines = 9}, LoadError::too_many_lines, 0},
+        {"exactly the most lines", {.max_lines = 10}, LoadError::none, 0},
         {"starts and arrays beyond memory",
          {.caller_bytes_per_line = std::uint64_t{1} << 20, .memory_bytes = std::uint64_t{1} << 20},
-         ExitStatus::out_of_memory,
-         "out of memory (needs 11 MiB, 1 MiB available)"},
+         LoadError::out_of_memory,
+         11 * 4 + 10 * (std::uint64_t{1} << 20)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         MemoryReader reader(contents);
         WordTable table;
-        Failure failure;
-        EXPECT_EQ(load_word_table(table, reader, failure, c.limits),
-                  c.status == ExitStatus::success);
-        EXPECT_EQ(failure.status, c.status);
-        EXPECT_EQ(failure.reason, c.reason);
-        EXPECT_EQ(table.line_start == nullptr, c.status != ExitStatus::success);
+        LoadFailure failure;
+        EXPECT_EQ(load_word_table(table, reader, failure, c.limits), c.error == LoadError::none);
+        EXPECT_EQ(failure.error, c.error);
+        EXPECT_EQ(failure.needed_bytes, c.needed_bytes);
+        EXPECT_EQ(table.line_start == nullptr, c.error != LoadError::none);
     }
 }
 

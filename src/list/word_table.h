@@ -17,7 +17,6 @@
 #include <optional>
 
 #include "base/large_array.h"
-#include "driver/exit_status.h"
 #include "io/byte_io.h"
 
 namespace wordperm {
@@ -66,10 +65,22 @@ struct TableLimits {
     bool wide_offsets = false;  // 64-bit line starts whatever the file's size
 };
 
-// Reads `input` to its end and indexes its lines. On failure returns false with `failure` filled
-// in: a read error (status 7), more than max_lines lines (8), or more memory needed than there is
-// (9, with the amount needed and the amount available).
-bool load_word_table(WordTable& table, ByteReader& input, Failure& failure,
+// Why a load failed. Each program reports it in its own words, with its own status.
+enum class LoadError {
+    none,
+    read_failed,     // the input's error() says why
+    too_many_lines,  // more than max_lines
+    out_of_memory,   // found before allocating (needed and available set), or an allocation failed
+};
+
+struct LoadFailure {
+    LoadError error = LoadError::none;
+    std::uint64_t needed_bytes = 0;     // out_of_memory found before allocating: what was asked
+    std::uint64_t available_bytes = 0;  // and what there was; both 0 when an allocation failed
+};
+
+// Reads `input` to its end and indexes its lines. On failure returns false with `failure` set.
+bool load_word_table(WordTable& table, ByteReader& input, LoadFailure& failure,
                      const TableLimits& limits = {});
 
 }  // namespace wordperm

@@ -4,13 +4,12 @@
 // file that changes while it is read gives a consistent table of what was read. Memory is checked
 // before each large allocation (the contents, then the line starts with the caller's arrays), so
 // that a list too large for the machine is refused with what it needs rather than half-built.
-#include "driver/word_table.h"
+#include "list/word_table.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
 #include <new>
-#include <string>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -23,14 +22,11 @@ namespace {
 
 constexpr std::uint64_t kNarrowLimitBytes = std::uint64_t{1} << 32;
 
-// Checks that `bytes` more can be allocated; fills `failure` (status 9) when they cannot.
-bool fits_in_memory(std::uint64_t bytes, const TableLimits& limits, const std::string& name,
-                    Failure& failure) {
+// Checks that `bytes` more can be allocated; fills `failure` when they cannot.
+bool fits_in_memory(std::uint64_t bytes, const TableLimits& limits, LoadFailure& failure) {
     const std::uint64_t available = limits.memory_bytes ? *limits.memory_bytes : memory_available();
     if (bytes <= available) return true;
-    failure = {ExitStatus::out_of_memory, name,
-               "out of memory (needs " + std::to_string(mebibytes_rounded_up(bytes)) + " MiB, " +
-                   std::to_string(available / (1 << 20)) + " MiB available)"};
+    failure = {LoadError::out_of_memory, bytes, available};
     return false;
 }
 
@@ -41,17 +37,16 @@ LargeArray<std::uint8_t> allocate_contents(std::uint64_t capacity) {
 // Reads everything into one buffer, kTailBytes larger than the contents. The buffer starts one
 // byte larger than a known size, so the read that finds the end needs no growth.
 bool read_whole(ByteReader& input, LargeArray<std::uint8_t>& bytes, std::uint64_t& length,
-                const TableLimits& limits, Failure& failure) {
-    const std::string& name = input.name();
+                const TableLimits& limits, LoadFailure& failure) {
     std::optional<std::uint64_t> known = input.known_size();
     std::uint64_t capacity = known ? *known + 1 : std::uint64_t{1} << 16;
-    if (!fits_in_memory(capacity + kTailBytes, limits, name, failure)) return false;
+    if (!fits_in_memory(capacity + kTailBytes, limits, failure)) return false;
     bytes = allocate_contents(capacity);
     length = 0;
     for (;;) {
         if (length == capacity) {
             const std::uint64_t grown = capacity * 2;
-            if (!fits_in_memory(grown + kTailBytes, limits, name, failure)) return false;
+            if (!fits_in_memory(grown + kTailBytes, limits, failure)) return false;
             auto larger = allocate_contents(grown);
             std::memcpy(larger.get(), bytes.get(), length);
             bytes = std::move(larger);
@@ -61,7 +56,7 @@ bool read_whole(ByteReader& input, LargeArray<std::uint8_t>& bytes, std::uint64_
         const std::ptrdiff_t got =
             input.read(bytes.get() + length, std::min<std::uint64_t>(room, 1u << 30));
         if (got < 0) {
-            failure = {ExitStatus::read_failed, name, input.error()};
+            failure.error = LoadError::read_failed;
             return false;
         }
         if (got == 0) return true;
@@ -125,7 +120,7 @@ void index_lines(const std::uint8_t* data, std::uint64_t length, Offset* starts,
 
 }  // namespace
 
-bool load_word_table(WordTable& table, ByteReader& input, Failure& failure,
+bool load_word_table(WordTable& table, ByteReader& input, LoadFailure& failure,
                      const TableLimits& limits) {
     try {
         std::uint64_t length = 0;
@@ -138,14 +133,12 @@ bool load_word_table(WordTable& table, ByteReader& input, Failure& failure,
         const std::uint64_t line_feeds = count_line_feeds(data, length);
         const std::uint64_t n = line_feeds + (length != 0 && end[-1] != '\n' ? 1u : 0u);
         if (n > limits.max_lines) {
-            failure = {ExitStatus::list_too_large, input.name(),
-                       "more than " + std::to_string(limits.max_lines) + " lines"};
+            failure.error = LoadError::too_many_lines;
             return false;
         }
         const bool wide = limits.wide_offsets || length >= kNarrowLimitBytes;
         const std::uint64_t start_bytes = (n + 1) * (wide ? 8 : 4);
-        if (!fits_in_memory(start_bytes + n * limits.caller_bytes_per_line, limits, input.name(),
-                            failure))
+        if (!fits_in_memory(start_bytes + n * limits.caller_bytes_per_line, limits, failure))
             return false;
 
         if (wide) {
@@ -162,7 +155,7 @@ bool load_word_table(WordTable& table, ByteReader& input, Failure& failure,
         table.line_count = static_cast<std::uint32_t>(n);
         return true;
     } catch (const std::bad_alloc&) {
-        failure = {ExitStatus::out_of_memory, input.name(), "out of memory"};
+        failure = {LoadError::out_of_memory, 0, 0};
         return false;
     }
 }

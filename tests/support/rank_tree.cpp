@@ -4,7 +4,7 @@
 // so after the last step it holds 2^(D+1) + x, a 33-bit number when D = 31. The walks keep the
 // node index in std::size_t: on a 64-bit target that is wide enough for every D, and on a 32-bit
 // target no array of more than 2^30 entries can be allocated, which keeps D at 29 or below.
-#include "order/rank_tree.h"
+#include "support/rank_tree.h"
 
 #include <algorithm>
 #include <bit>

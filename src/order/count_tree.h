@@ -1,5 +1,6 @@
-// Counts of the lines not yet placed, by reference rank, with prefix sums and the search for
-// the rank that holds a given prefix sum in O(log D) (a Fenwick tree).
+// Counts of the lines not yet placed, by rank, with prefix sums and the search for the rank that
+// holds a given prefix sum, each in O(log D) (a Fenwick tree). With every count 1 it is the rank
+// and selection among the positions left that the permutation code needs.
 #pragma once
 
 #include <cstdint>
