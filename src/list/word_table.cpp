@@ -118,42 +118,59 @@ void index_lines(const std::uint8_t* data, std::uint64_t length, Offset* starts,
     starts[n] = static_cast<Offset>(length);
 }
 
+// Indexes the `length` bytes of contents already in table.bytes_storage.
+bool index_contents(WordTable& table, std::uint64_t length, LoadFailure& failure,
+                    const TableLimits& limits) {
+    std::uint8_t* data = table.bytes_storage.get();
+    std::memset(data + length, 0, kTailBytes);
+    data[length] = '\n';
+    const std::uint8_t* end = data + length;
+
+    const std::uint64_t line_feeds = count_line_feeds(data, length);
+    const std::uint64_t n = line_feeds + (length != 0 && end[-1] != '\n' ? 1u : 0u);
+    if (n > limits.max_lines) {
+        failure.error = LoadError::too_many_lines;
+        return false;
+    }
+    const bool wide = limits.wide_offsets || length >= kNarrowLimitBytes;
+    const std::uint64_t start_bytes = (n + 1) * (wide ? 8 : 4);
+    if (!fits_in_memory(start_bytes + n * limits.caller_bytes_per_line, limits, failure))
+        return false;
+
+    if (wide) {
+        table.line_start_wide_storage = make_large_array<std::uint64_t>(n + 1);
+        index_lines(data, length, table.line_start_wide_storage.get(), n);
+        table.line_start_wide = table.line_start_wide_storage.get();
+    } else {
+        table.line_start_storage = make_large_array<std::uint32_t>(n + 1);
+        index_lines(data, length, table.line_start_storage.get(), n);
+        table.line_start = table.line_start_storage.get();
+    }
+    table.data = data;
+    table.end = end;
+    table.line_count = static_cast<std::uint32_t>(n);
+    return true;
+}
+
 }  // namespace
 
 bool load_word_table(WordTable& table, ByteReader& input, LoadFailure& failure,
                      const TableLimits& limits) {
     try {
         std::uint64_t length = 0;
-        if (!read_whole(input, table.bytes_storage, length, limits, failure)) return false;
-        std::uint8_t* data = table.bytes_storage.get();
-        std::memset(data + length, 0, kTailBytes);
-        data[length] = '\n';
-        const std::uint8_t* end = data + length;
+        return read_whole(input, table.bytes_storage, length, limits, failure) &&
+               index_contents(table, length, failure, limits);
+    } catch (const std::bad_alloc&) {
+        failure = {LoadError::out_of_memory, 0, 0};
+        return false;
+    }
+}
 
-        const std::uint64_t line_feeds = count_line_feeds(data, length);
-        const std::uint64_t n = line_feeds + (length != 0 && end[-1] != '\n' ? 1u : 0u);
-        if (n > limits.max_lines) {
-            failure.error = LoadError::too_many_lines;
-            return false;
-        }
-        const bool wide = limits.wide_offsets || length >= kNarrowLimitBytes;
-        const std::uint64_t start_bytes = (n + 1) * (wide ? 8 : 4);
-        if (!fits_in_memory(start_bytes + n * limits.caller_bytes_per_line, limits, failure))
-            return false;
-
-        if (wide) {
-            table.line_start_wide_storage = make_large_array<std::uint64_t>(n + 1);
-            index_lines(data, length, table.line_start_wide_storage.get(), n);
-            table.line_start_wide = table.line_start_wide_storage.get();
-        } else {
-            table.line_start_storage = make_large_array<std::uint32_t>(n + 1);
-            index_lines(data, length, table.line_start_storage.get(), n);
-            table.line_start = table.line_start_storage.get();
-        }
-        table.data = data;
-        table.end = end;
-        table.line_count = static_cast<std::uint32_t>(n);
-        return true;
+bool index_word_table(WordTable& table, LargeArray<std::uint8_t> bytes, std::uint64_t length,
+                      LoadFailure& failure, const TableLimits& limits) {
+    table.bytes_storage = std::move(bytes);
+    try {
+        return index_contents(table, length, failure, limits);
     } catch (const std::bad_alloc&) {
         failure = {LoadError::out_of_memory, 0, 0};
         return false;

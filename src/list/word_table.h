@@ -83,4 +83,9 @@ struct LoadFailure {
 bool load_word_table(WordTable& table, ByteReader& input, LoadFailure& failure,
                      const TableLimits& limits = {});
 
+// Indexes the lines of a list already in memory: `length` bytes of contents at the start of
+// `bytes`, which has room for kTailBytes more. The table takes the memory over.
+bool index_word_table(WordTable& table, LargeArray<std::uint8_t> bytes, std::uint64_t length,
+                      LoadFailure& failure, const TableLimits& limits = {});
+
 }  // namespace wordperm

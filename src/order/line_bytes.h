@@ -50,6 +50,32 @@ inline bool key_ends_line(Word key) {
     return line_feed_bits(key) != 0;
 }
 
+// The bytes at `bytes` as a key of the order in which a line comes before every longer line that
+// begins with it: the end of the line is 0, below every byte, and the bytes below 10 move up one
+// to make room (a line holds no 10, so no two bytes meet). First byte highest; zero from the end
+// of the line on.
+template <typename Word>
+inline Word prefix_first_key_at(const std::uint8_t* bytes) {
+    constexpr auto kLow7 = static_cast<Word>(0x7F7F7F7F7F7F7F7Full);
+    constexpr auto kHigh = static_cast<Word>(0x8080808080808080ull);
+    const auto word = load_big_endian<Word>(bytes);
+    // A byte's high bit is clear in the sum exactly when its low 7 bits are below 10.
+    const auto below_ten = static_cast<Word>(
+        ~(((word & kLow7) + static_cast<Word>(0x7676767676767676ull)) | word) & kHigh);
+    const auto key = static_cast<Word>(word + (below_ten >> 7));
+    const Word line_feeds = line_feed_bits(word);
+    if (line_feeds == 0) return key;
+    const int kept = std::countl_zero(line_feeds);  // the bits of the bytes before the first one
+    return kept == 0 ? Word{0} : static_cast<Word>(key & ~(static_cast<Word>(~Word{0}) >> kept));
+}
+
+// True when a prefix-first key holds the end of its line.
+template <typename Word>
+inline bool prefix_first_key_ends_line(Word key) {
+    constexpr auto kLow7 = static_cast<Word>(0x7F7F7F7F7F7F7F7Full);
+    return static_cast<Word>(~(((key & kLow7) + kLow7) | key | kLow7)) != 0;
+}
+
 // How many bytes from a and b on the two lines share, stopping at the first difference or right
 // after a line feed common to both (`equal` is then set), or at `limit`.
 inline std::uint64_t common_bytes(const std::uint8_t* a, const std::uint8_t* b, std::uint64_t limit,

@@ -58,6 +58,24 @@ struct Group {
     int digit;            // the key bytes before it are common too
 };
 
+// The key of the bytes at `bytes` in `Order`, and whether the line ends inside a key.
+template <LineOrder Order>
+inline std::uint32_t order_key_at(const std::uint8_t* bytes) {
+    if constexpr (Order == LineOrder::with_line_feed)
+        return key_at<std::uint32_t>(bytes);
+    else
+        return prefix_first_key_at<std::uint32_t>(bytes);
+}
+
+template <LineOrder Order>
+inline bool order_key_ends_line(std::uint32_t key) {
+    if constexpr (Order == LineOrder::with_line_feed)
+        return key_ends_line(key);
+    else
+        return prefix_first_key_ends_line(key);
+}
+
+template <LineOrder Order>
 class Sorter {
   public:
     Sorter(const WordTable& table, std::uint64_t* records, EqualMarks& equal)
@@ -130,7 +148,8 @@ class Sorter {
     EqualMarks& equal_;
 };
 
-void Sorter::load_keys(const std::vector<Group>& groups) {
+template <LineOrder Order>
+void Sorter<Order>::load_keys(const std::vector<Group>& groups) {
     // Batches of records from the groups in turn: first every line start of a batch is asked
     // for, then every line's bytes, then the keys are read, so that each batch's misses overlap.
     std::size_t positions[kLoadBatch];
@@ -156,13 +175,14 @@ void Sorter::load_keys(const std::vector<Group>& groups) {
         }
         for (std::size_t k = 0; k < batch; ++k) {
             std::uint64_t& record = records_[positions[k]];
-            record = std::uint64_t{key_at<std::uint32_t>(bytes[k])} << 32 | line_of(record);
+            record = std::uint64_t{order_key_at<Order>(bytes[k])} << 32 | line_of(record);
         }
     }
 }
 
-std::uint64_t Sorter::shared_prefix(std::size_t first, std::size_t count, std::uint64_t depth,
-                                    bool& all_equal) const {
+template <LineOrder Order>
+std::uint64_t Sorter<Order>::shared_prefix(std::size_t first, std::size_t count,
+                                           std::uint64_t depth, bool& all_equal) const {
     const std::uint8_t* leader = line_bytes(line_of(records_[first])) + depth;
     std::uint64_t shared = UINT64_MAX;
     all_equal = true;
@@ -179,9 +199,10 @@ std::uint64_t Sorter::shared_prefix(std::size_t first, std::size_t count, std::u
     return shared;
 }
 
-void Sorter::settle_run(std::size_t first, std::size_t count, std::uint64_t depth,
-                        std::vector<Group>& next) {
-    if (key_ends_line<std::uint32_t>(key_of(records_[first]))) {
+template <LineOrder Order>
+void Sorter<Order>::settle_run(std::size_t first, std::size_t count, std::uint64_t depth,
+                               std::vector<Group>& next) {
+    if (order_key_ends_line<Order>(key_of(records_[first]))) {
         equal_.set_range(first + 1, first + count);
         return;
     }
@@ -198,7 +219,8 @@ void Sorter::settle_run(std::size_t first, std::size_t count, std::uint64_t dept
     next.push_back({first, count, depth, 0});
 }
 
-bool Sorter::scatter(std::size_t first, std::size_t count, int digit, Buckets& buckets) {
+template <LineOrder Order>
+bool Sorter<Order>::scatter(std::size_t first, std::size_t count, int digit, Buckets& buckets) {
     std::uint64_t* records = records_ + first;
     const int shift = 56 - 8 * digit;
     std::array<std::size_t, 256>& sizes = buckets.sizes;
@@ -237,7 +259,8 @@ bool Sorter::scatter(std::size_t first, std::size_t count, int digit, Buckets& b
     return true;
 }
 
-void Sorter::step(Group group, std::vector<Group>& work, std::vector<Group>& next) {
+template <LineOrder Order>
+void Sorter<Order>::step(Group group, std::vector<Group>& work, std::vector<Group>& next) {
     std::uint64_t* records = records_ + group.first;
     if (group.digit == static_cast<int>(kKeyBytes)) {
         // The keys agree whole already.
@@ -280,16 +303,15 @@ void Sorter::step(Group group, std::vector<Group>& work, std::vector<Group>& nex
     settle_run(group.first, group.count, group.depth, next);
 }
 
-}  // namespace
-
-void radix_sort_lines(const WordTable& table, std::span<std::uint64_t> sorted, EqualMarks& equal,
-                      bool two_threads) {
+template <LineOrder Order>
+void sort_in(const WordTable& table, std::span<std::uint64_t> sorted, EqualMarks& equal,
+             bool two_threads) {
     const std::size_t n = sorted.size();
     assert(n == table.line_count);
     if (n == 0) return;
     for (std::size_t line = 0; line < n; ++line)
         sorted[line] = line;
-    Sorter sorter(table, sorted.data(), equal);
+    Sorter<Order> sorter(table, sorted.data(), equal);
     std::vector<Group> whole{{0, n, 0, 0}};
     sorter.load_keys(whole);
     if (!two_threads || n < kTwoThreadsFromItems) {
@@ -314,8 +336,18 @@ void radix_sort_lines(const WordTable& table, std::span<std::uint64_t> sorted, E
         first += size;
     }
     run_both(
-        n, [&] { Sorter(table, sorted.data(), equal).run(std::move(halves[0])); },
-        [&] { Sorter(table, sorted.data(), equal).run(std::move(halves[1])); });
+        n, [&] { Sorter<Order>(table, sorted.data(), equal).run(std::move(halves[0])); },
+        [&] { Sorter<Order>(table, sorted.data(), equal).run(std::move(halves[1])); });
+}
+
+}  // namespace
+
+void radix_sort_lines(const WordTable& table, std::span<std::uint64_t> sorted, EqualMarks& equal,
+                      bool two_threads, LineOrder order) {
+    if (order == LineOrder::with_line_feed)
+        sort_in<LineOrder::with_line_feed>(table, sorted, equal, two_threads);
+    else
+        sort_in<LineOrder::prefix_first>(table, sorted, equal, two_threads);
 }
 
 }  // namespace wordperm

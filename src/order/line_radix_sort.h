@@ -5,7 +5,11 @@
 // shares its whole key. A group whose lines share a long stretch beyond the key (a common
 // prefix) skips that stretch at once, found by comparing each line with the group's first.
 //
-// The bare last line, if any, is sorted as if it ended with a line feed.
+// Two byte orders: the word sort's, which compares lines up to and including their line feeds
+// (so "a\t" comes before "a", the tab being below the line feed), and the order in which a line
+// comes before every longer line that begins with it, which `sort` in the C locale gives and
+// wordpack's sets are kept in. The bare last line, if any, is sorted as if it ended with a line
+// feed.
 #pragma once
 
 #include <cstdint>
@@ -16,11 +20,16 @@
 
 namespace wordperm {
 
+enum class LineOrder {
+    with_line_feed,  // bytes up to and including the line feed
+    prefix_first,    // bytes without the line feed; a line before every longer one it begins
+};
+
 // Leaves in the low 32 bits of sorted[j] (N entries) the line at sorted position j and sets mark
 // j of `equal` when that line equals the one at j - 1; the high bits are left undefined. With
 // two_threads, two parts of the first split are sorted at the same time. Allocates a stack of
 // pending groups (std::bad_alloc when it cannot).
 void radix_sort_lines(const WordTable& table, std::span<std::uint64_t> sorted, EqualMarks& equal,
-                      bool two_threads);
+                      bool two_threads, LineOrder order = LineOrder::with_line_feed);
 
 }  // namespace wordperm

@@ -1,44 +1,49 @@
-// Splitting sorts line indices by content with std::sort; equal lines then collapse into one
-// entry, so the order among equal lines, which the sort leaves open, never shows.
+// Splitting indexes the list's lines as wordperm does and sorts them with its radix sort, in the
+// order in which a line precedes the longer lines it begins; the sort marks equal neighbours, so
+// each run of them becomes one distinct line, and the order among equal lines never shows.
 #include "pack/line_set.h"
 
-#include <algorithm>
 #include <cstring>
-#include <numeric>
+#include <new>
+
+#include "list/word_table.h"
+#include "order/equal_marks.h"
+#include "order/line_radix_sort.h"
 
 namespace wordperm {
 
 SplitList split_list(std::span<const std::uint8_t> list) {
-    std::vector<std::uint32_t> begin;  // input line i is [begin[i], begin[i + 1] - 1)
-    begin.push_back(0);
-    for (std::size_t i = 0; i < list.size(); ++i)
-        if (list[i] == '\n') begin.push_back(static_cast<std::uint32_t>(i + 1));
+    WordTable table;
+    {
+        LargeArray<std::uint8_t> bytes = make_large_array<std::uint8_t>(list.size() + kTailBytes);
+        if (!list.empty()) std::memcpy(bytes.get(), list.data(), list.size());
+        LoadFailure failure;
+        if (!index_word_table(table, std::move(bytes), list.size(), failure))
+            throw std::bad_alloc();
+    }
+    const std::uint32_t n = table.line_count;
     SplitList split;
-    split.final_line_feed = list.empty() || list.back() == '\n';
-    // A bare last line ends at the end of the list, as if a line feed followed it.
-    if (!split.final_line_feed) begin.push_back(static_cast<std::uint32_t>(list.size() + 1));
-    const std::size_t n = begin.size() - 1;
-    auto content = [&](std::uint32_t i) {
-        return std::string_view(reinterpret_cast<const char*>(list.data()) + begin[i],
-                                begin[i + 1] - 1 - begin[i]);
-    };
-    std::vector<std::uint32_t> order(n);
-    std::iota(order.begin(), order.end(), 0u);
-    std::sort(order.begin(), order.end(),
-              [&](std::uint32_t a, std::uint32_t b) { return content(a) < content(b); });
+    split.final_line_feed = !last_line_is_bare(table);
+    std::vector<std::uint64_t> sorted(n);
+    EqualMarks equal(n);
+    radix_sort_lines(table, sorted, equal, /*two_threads=*/true, LineOrder::prefix_first);
 
     LineSet& set = split.set;
     split.line_index.resize(n);
     set.start.push_back(0);
-    for (std::size_t j = 0; j < n; ++j) {
-        const std::string_view line = content(order[j]);
-        if (j == 0 || line != content(order[j - 1])) {
-            set.bytes.insert(set.bytes.end(), line.begin(), line.end());
+    for (std::uint32_t j = 0; j < n; ++j) {
+        const auto line = static_cast<std::uint32_t>(sorted[j]);
+        if (j == 0 || !equal.test(j)) {
+            // The line without its line feed; a bare last line has none.
+            const std::uint8_t* bytes = table.data + line_offset(table, line);
+            const bool bare = line + 1 == n && !split.final_line_feed;
+            const std::uint64_t size = line_size(table, line) - (bare ? 0 : 1);
+            set.bytes.insert(set.bytes.end(), bytes, bytes + size);
             set.start.push_back(static_cast<std::uint32_t>(set.bytes.size()));
             set.count.push_back(0);
         }
         ++set.count.back();
-        split.line_index[order[j]] = static_cast<std::uint32_t>(set.count.size() - 1);
+        split.line_index[line] = static_cast<std::uint32_t>(set.count.size() - 1);
     }
     // The set lives through every later step, beside the models' tables: give back what growing
     // it left spare.

@@ -1,5 +1,6 @@
-// The radix sort of lines against a plain sort of their texts: byte order (a bare last line
-// read as if it ended with a line feed), and a mark exactly where a line equals the one before.
+// The radix sort of lines against a plain sort of their texts, in both byte orders (with the line
+// feed, and without it, a line before the longer ones it begins; a bare last line read as if it
+// ended with a line feed), and a mark exactly where a line equals the one before.
 #include "order/line_radix_sort.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +24,7 @@ struct Shape {
     bool bare_last;
 };
 
-void expect_sorted_and_marked(const Shape& shape, std::uint64_t seed) {
+void expect_sorted_and_marked(const Shape& shape, std::uint64_t seed, LineOrder order) {
     std::mt19937_64 random(seed);
     std::vector<std::string> lines(shape.lines);
     std::string file;
@@ -44,12 +45,12 @@ void expect_sorted_and_marked(const Shape& shape, std::uint64_t seed) {
     const WordTable table = make_word_table(file);
     std::vector<std::uint64_t> records(table.line_count);
     EqualMarks equal(table.line_count);
-    radix_sort_lines(table, records, equal, /*two_threads=*/true);
+    radix_sort_lines(table, records, equal, /*two_threads=*/true, order);
 
-    // Texts with their line feeds, so that bytes below 10 sort as the line order has them.
+    // With their line feeds, bytes below 10 sort before the end of the line; without, after it.
     std::vector<std::string> expected;
     for (const std::string& line : lines)
-        expected.push_back(line + '\n');
+        expected.push_back(order == LineOrder::with_line_feed ? line + '\n' : line);
     std::vector<std::string> got;
     for (std::uint64_t record : records)
         got.push_back(expected[static_cast<std::uint32_t>(record)]);
@@ -70,10 +71,13 @@ TEST(LineRadixSort, ByteOrderAndEqualNeighboursMarked) {
         {"one repeated line", 1000, "a", 0, "same", false},
         {"enough lines for two threads", 70000, "abcdefghij", 7, "", true},
     };
-    for (const Shape& shape : shapes) {
-        for (std::uint64_t seed = 1; seed <= 3; ++seed) {
-            SCOPED_TRACE(std::string(shape.name) + ", seed " + std::to_string(seed));
-            expect_sorted_and_marked(shape, seed);
+    for (const LineOrder order : {LineOrder::with_line_feed, LineOrder::prefix_first}) {
+        for (const Shape& shape : shapes) {
+            for (std::uint64_t seed = 1; seed <= 3; ++seed) {
+                SCOPED_TRACE(std::string(shape.name) + ", seed " + std::to_string(seed) +
+                             (order == LineOrder::prefix_first ? ", prefix first" : ""));
+                expect_sorted_and_marked(shape, seed, order);
+            }
         }
     }
 }
