@@ -27,6 +27,10 @@ struct RangeDecoder {
     // Size of the interval minus one, 2^64 - 1 standing for 2^64; at least 2^56 between symbols.
     // The same value as the encoder's after the same symbols.
     std::uint64_t range = ~std::uint64_t{0};
+    // The encoder's `low` and whether a carry out of it is pending (its carry_count), followed
+    // step for step, so that the end of a code can be checked against what the encoder writes.
+    std::uint64_t low = 0;
+    std::uint32_t carry = 0;
 };
 
 // Starts decoding: the whole interval, and the first 8 code bytes (big-endian) as the code value.
@@ -40,14 +44,27 @@ void decoder_init(RangeDecoder& decoder, Stream& stream);
 inline bool decoder_narrow(RangeDecoder& decoder, Stream& stream, std::uint64_t first,
                            std::uint64_t range) {
     decoder.code -= first;
+    decoder.low += first;
+    if (decoder.low < first) decoder.carry = 1;
     decoder.range = range;
     if (decoder.code > decoder.range) return false;
     while (decoder.range < kRangeFloor) {
         decoder.range = (decoder.range << 8) | 0xFF;
+        // Every shift settles a pending carry, or finds none.
+        decoder.carry = 0;
+        decoder.low <<= 8;
         decoder.code = (decoder.code << 8) | get_byte(stream);
     }
     return true;
 }
+
+// After the last symbol of a code that the encoder ended with CodeEnd::keep_pending: true when
+// the code is exactly the encoder's, `length` bytes long of which the decoder has read
+// `bytes_read` (the made-up ones past the end included), with the value the encoder's flush
+// chooses. A code with bytes left over, or any other bytes that would decode to the same
+// symbols, is refused, so that each sequence of symbols has one code. Such a code also never
+// has the decoder read more than 8 bytes past its end.
+bool decoder_ends_code(const RangeDecoder& decoder, std::uint64_t bytes_read, std::uint64_t length);
 
 // Returns the next symbol, below t, for a code that fits; requires t >= 2 and the same t as the
 // encoder used for this symbol. Returns t itself once the code value has landed on a split point

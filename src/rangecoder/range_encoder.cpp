@@ -52,7 +52,7 @@ void encode_uniform(RangeEncoder& encoder, Stream& stream, std::uint32_t s, std:
     narrow_interval(encoder, stream, lo + 1, hi - 1 - (lo + 1));
 }
 
-void encoder_flush(RangeEncoder& encoder, Stream& stream) {
+void encoder_flush(RangeEncoder& encoder, Stream& stream, CodeEnd end) {
     const std::uint64_t last = encoder.low + encoder.range;  // the interval's last value
     const bool open_top = last < encoder.low || last == kAllOnes;
     // One past the interval; when the start value below carries, this is the top in the frame
@@ -68,7 +68,7 @@ void encoder_flush(RangeEncoder& encoder, Stream& stream) {
     if (open_top && encoder.carry_count == 0) {
         // Every window value from mid up lies inside, so the final value is all ones: it and the
         // pending bytes before it are all 0xFF, and the reader makes them up.
-        encoder.pending_ff = 0;
+        if (end == CodeEnd::trim_pending) encoder.pending_ff = 0;
         window_bytes = 0;
     } else {
         // Starting from the middle leaves the most room below the top for trailing 0xFF bytes.

@@ -73,8 +73,14 @@ inline void narrow_interval(RangeEncoder& encoder, Stream& stream, std::uint64_t
     assert(encoder.carry_count <= 1);
 }
 
+// How a code ends when its interval reaches the top of the initial one: wordperm's code files
+// and version 1 archives leave out the pending 0xFF bytes too (any number of them), version 2
+// archives keep them, so that a reader never makes up more than the eight bytes of the window and
+// a code's end can be checked byte for byte (decoder_ends_code).
+enum class CodeEnd { trim_pending, keep_pending };
+
 // Writes the last bytes of the code; called once, after the last symbol, also when there was
 // none (the code is then empty). The state is of no further use afterwards.
-void encoder_flush(RangeEncoder& encoder, Stream& stream);
+void encoder_flush(RangeEncoder& encoder, Stream& stream, CodeEnd end = CodeEnd::trim_pending);
 
 }  // namespace wordperm
