@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace wordperm {
@@ -15,6 +16,8 @@ namespace {
 // Below this an array is not worth a mapping of its own.
 constexpr std::size_t kMappedFromBytes = std::size_t{4} << 20;
 constexpr std::size_t kHugePageBytes = std::size_t{2} << 20;
+// Zeroed arrays from this size are mapped, so that their untouched pages cost nothing.
+constexpr std::size_t kZeroedMappedFromBytes = std::size_t{64} << 10;
 
 }  // namespace
 
@@ -43,6 +46,28 @@ void* allocate_large(std::size_t bytes, LargeArrayRelease& release) {
 #endif
     release.mapped_bytes = mapped;
     return start + head;
+}
+
+void* allocate_zeroed(std::size_t bytes, LargeArrayRelease& release) {
+    // Below a few pages the ordinary allocator's zeroed memory serves, cache-line aligned.
+    if (bytes < kZeroedMappedFromBytes) {
+        void* memory = std::aligned_alloc(64, (bytes + 63) / 64 * 64 + 64);
+        if (!memory) throw std::bad_alloc();
+        std::memset(memory, 0, (bytes + 63) / 64 * 64 + 64);
+        release.mapped_bytes = 0;
+        return memory;
+    }
+    const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const std::size_t mapped = (bytes + page - 1) / page * page;
+    void* memory =
+        ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) throw std::bad_alloc();
+#if defined(MADV_NOHUGEPAGE)
+    // A huge page would bring 2 MiB in for one touched entry.
+    ::madvise(memory, mapped, MADV_NOHUGEPAGE);
+#endif
+    release.mapped_bytes = mapped;
+    return memory;
 }
 
 void LargeArrayRelease::operator()(void* array) const {

@@ -33,4 +33,18 @@ LargeArray<T> make_large_array(std::size_t count) {
     return LargeArray<T>(static_cast<T*>(memory), release);
 }
 
+// Zero-filled memory of at least `bytes`, aligned to 64 bytes, whose pages the system provides
+// only as they are first touched, a small page at a time: a table of which a run reaches only
+// a corner costs only that corner. Throws std::bad_alloc when there is none.
+void* allocate_zeroed(std::size_t bytes, LargeArrayRelease& release);
+
+template <typename T>
+LargeArray<T> make_zeroed_array(std::size_t count) {
+    static_assert(std::is_trivially_default_constructible_v<T> &&
+                  std::is_trivially_destructible_v<T>);
+    LargeArrayRelease release;
+    void* memory = allocate_zeroed(count * sizeof(T), release);
+    return LargeArray<T>(static_cast<T*>(memory), release);
+}
+
 }  // namespace wordperm

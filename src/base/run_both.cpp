@@ -7,15 +7,21 @@
 
 namespace wordperm {
 
-bool several_cpus_usable() {
-    static const bool several = [] {
+unsigned usable_cpus() {
+    static const unsigned count = [] {
 #if defined(__linux__)
         cpu_set_t usable;
-        if (::sched_getaffinity(0, sizeof usable, &usable) == 0) return CPU_COUNT(&usable) > 1;
+        if (::sched_getaffinity(0, sizeof usable, &usable) == 0)
+            return static_cast<unsigned>(CPU_COUNT(&usable));
 #endif
-        return std::thread::hardware_concurrency() != 1;
+        const unsigned cores = std::thread::hardware_concurrency();
+        return cores == 0 ? 1u : cores;
     }();
-    return several;
+    return count;
+}
+
+bool several_cpus_usable() {
+    return usable_cpus() > 1;
 }
 
 }  // namespace wordperm

@@ -10,8 +10,11 @@ namespace wordperm {
 // Below this many items (lines, entries) a second thread costs more than it saves.
 inline constexpr std::size_t kTwoThreadsFromItems = std::size_t{1} << 16;
 
-// True when this process may run on more than one CPU (its affinity mask, which taskset sets,
-// not just the machine's count); checked once.
+// How many CPUs this process may run on (its affinity mask, which taskset sets, not just the
+// machine's count); found once.
+unsigned usable_cpus();
+
+// True when this process may run on more than one CPU.
 bool several_cpus_usable();
 
 // Whether run_both will try a second thread for this many items: work that must be split

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -44,6 +45,43 @@ std::optional<std::uint64_t> InputFile::known_size() const {
     struct stat status;
     if (::fstat(descriptor_, &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
     return static_cast<std::uint64_t>(status.st_size);
+}
+
+bool ByteReader::skip(std::uint64_t size) {
+    std::uint8_t scratch[1 << 14];
+    while (size != 0) {
+        const std::ptrdiff_t got = read(scratch, std::min<std::uint64_t>(size, sizeof scratch));
+        if (got <= 0) return false;
+        size -= static_cast<std::uint64_t>(got);
+    }
+    return true;
+}
+
+// A regular file is skipped by moving its offset, which reads nothing; anything else is read
+// through. Moving past the end is allowed by the system, so the length is checked first.
+bool InputFile::skip(std::uint64_t size) {
+    if (!known_size()) return ByteReader::skip(size);
+    const off_t here = ::lseek(descriptor_, 0, SEEK_CUR);
+    if (here < 0 || static_cast<std::uint64_t>(here) + size > *known_size()) {
+        error_number_ = here < 0 ? errno : 0;
+        return false;
+    }
+    if (::lseek(descriptor_, static_cast<off_t>(size), SEEK_CUR) < 0) {
+        error_number_ = errno;
+        return false;
+    }
+    return true;
+}
+
+std::ptrdiff_t InputFile::read_at(std::uint64_t offset, std::uint8_t* buffer, std::size_t size) {
+    if (!known_size()) return -1;
+    for (;;) {
+        const ssize_t got = ::pread(descriptor_, buffer, size, static_cast<off_t>(offset));
+        if (got >= 0) return got;
+        if (errno == EINTR) continue;
+        error_number_ = errno;
+        return -1;
+    }
 }
 
 std::string InputFile::error() const {

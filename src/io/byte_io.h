@@ -29,6 +29,12 @@ class ByteReader {
     virtual std::ptrdiff_t read(std::uint8_t* buffer, std::size_t size) = 0;
     // The input's length when it can be known in advance (a regular file), else nothing.
     virtual std::optional<std::uint64_t> known_size() const { return std::nullopt; }
+    // Moves past `size` bytes without handing them over; false on an error or at the end.
+    virtual bool skip(std::uint64_t size);
+    // Reads up to `size` bytes at `offset` from the start, leaving the position as it is, where
+    // the input allows it (a regular file, memory): the count, or -1 where it does not or on an
+    // error.
+    virtual std::ptrdiff_t read_at(std::uint64_t, std::uint8_t*, std::size_t) { return -1; }
     virtual std::string error() const = 0;
 
   private:
@@ -63,6 +69,8 @@ class InputFile final : public ByteReader {
 
     std::ptrdiff_t read(std::uint8_t* buffer, std::size_t size) override;
     std::optional<std::uint64_t> known_size() const override;
+    bool skip(std::uint64_t size) override;
+    std::ptrdiff_t read_at(std::uint64_t offset, std::uint8_t* buffer, std::size_t size) override;
     std::string error() const override;
     std::optional<FileIdentity> identity() const { return identity_of_descriptor(descriptor_); }
 

@@ -24,9 +24,9 @@ struct Tables {
 };
 
 template <typename Crc>
-Crc crc_of(const Tables<Crc>& tables, std::span<const std::uint8_t> bytes) {
+Crc crc_of(const Tables<Crc>& tables, std::span<const std::uint8_t> bytes, Crc before) {
     const auto& t = tables.t;
-    Crc crc = ~Crc{0};
+    Crc crc = ~before;
     std::size_t at = 0;
     for (; at + 8 <= bytes.size(); at += 8) {
         std::uint64_t word = 0;
@@ -44,14 +44,14 @@ Crc crc_of(const Tables<Crc>& tables, std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-std::uint32_t crc32(std::span<const std::uint8_t> bytes) {
+std::uint32_t crc32(std::span<const std::uint8_t> bytes, std::uint32_t before) {
     static const Tables<std::uint32_t> tables(0xEDB88320u);
-    return crc_of(tables, bytes);
+    return crc_of(tables, bytes, before);
 }
 
-std::uint64_t crc64(std::span<const std::uint8_t> bytes) {
+std::uint64_t crc64(std::span<const std::uint8_t> bytes, std::uint64_t before) {
     static const Tables<std::uint64_t> tables(0xC96C5795D7870F42ull);
-    return crc_of(tables, bytes);
+    return crc_of(tables, bytes, before);
 }
 
 }  // namespace wordperm

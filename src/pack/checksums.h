@@ -9,7 +9,8 @@
 
 namespace wordperm {
 
-std::uint32_t crc32(std::span<const std::uint8_t> bytes);
-std::uint64_t crc64(std::span<const std::uint8_t> bytes);
+// The CRC of `bytes`; given the CRC of the bytes before them as `before`, the CRC of the whole.
+std::uint32_t crc32(std::span<const std::uint8_t> bytes, std::uint32_t before = 0);
+std::uint64_t crc64(std::span<const std::uint8_t> bytes, std::uint64_t before = 0);
 
 }  // namespace wordperm

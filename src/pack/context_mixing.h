@@ -15,6 +15,8 @@
 #include <new>
 #include <vector>
 
+#include "base/large_array.h"
+
 namespace wordperm {
 
 // squash(d) = 4096 / (1 + e^(-d / 256)), interpolated between 33 fixed points.
@@ -51,13 +53,15 @@ inline int stretch(int p) {
 
 // An adaptive probability of a 1: 22 bits of probability above 10 bits of count. It moves by
 // 1 / (count + 1.5) of the error, so a context seen a few times follows its few bits closely,
-// and by a fixed small step once the count reaches kCounterLimit.
+// and by a fixed small step once the count reaches kCounterLimit. It is kept with the top bit
+// flipped (kCounterFlip), so that a counter of zero bits is the start, p = 1/2 and count 0: the
+// tables begin as zero pages that take memory only where they are touched.
 using Counter = std::uint32_t;
-inline constexpr Counter kCounterStart = Counter{1} << 31;  // p = 1/2, count 0
+inline constexpr Counter kCounterFlip = Counter{1} << 31;
 inline constexpr std::uint32_t kCounterLimit = 127;
 
 inline int counter_p(Counter c) {
-    const int p = static_cast<int>(c >> 20);
+    const int p = static_cast<int>((c ^ kCounterFlip) >> 20);
     return p < 1 ? 1 : p > 4095 ? 4095 : p;
 }
 
@@ -72,46 +76,50 @@ struct CounterSteps {
 inline const CounterSteps kCounterSteps;
 
 inline void counter_update(Counter& c, int bit) {
-    const auto p = static_cast<std::int32_t>(c >> 10);
-    std::uint32_t n = c & 1023;
+    const Counter held = c ^ kCounterFlip;
+    const auto p = static_cast<std::int32_t>(held >> 10);
+    std::uint32_t n = held & 1023;
     const std::int32_t target = bit ? (1 << 22) - 1 : 0;
     const auto step = static_cast<std::int32_t>(
         (static_cast<std::int64_t>(target - p) * kCounterSteps.value[n]) >> 16);
     if (n < kCounterLimit) ++n;
-    c = (static_cast<std::uint32_t>(p + step) << 10) | n;
+    c = ((static_cast<std::uint32_t>(p + step) << 10) | n) ^ kCounterFlip;
 }
 
 // A table of counters aligned to 64-byte cache lines, so that a block of 16 counters (the nodes
 // of a nibble's bit tree) is one line: one miss per nibble and context, which a prefetch can
-// start early.
+// start early. Its memory is taken as it is touched (make_zeroed_array).
 class CounterTable {
   public:
-    explicit CounterTable(std::size_t size) : counters_(new (std::align_val_t{64}) Counter[size]) {
-        std::fill_n(counters_.get(), size, kCounterStart);
-    }
+    explicit CounterTable(std::size_t size) : counters_(make_zeroed_array<Counter>(size)) {}
     Counter& operator[](std::size_t i) { return counters_[i]; }
     void prefetch(std::size_t i) const { __builtin_prefetch(&counters_[i]); }
 
   private:
-    struct AlignedDelete {
-        void operator()(Counter* p) const { ::operator delete[](p, std::align_val_t{64}); }
-    };
-    std::unique_ptr<Counter[], AlignedDelete> counters_;
+    LargeArray<Counter> counters_;
 };
 
-// Mixes up to kMaxInputs stretched probabilities with one of `sets` weight vectors. The
-// learning rate starts at floor + extra and decays towards floor as updates accumulate (after
-// 2^18 updates it is floor + extra / 2): large steps while the weights are far off, small ones
-// once they have settled.
+// What keeps a mixer's weights in range. Version 1 archives let a weight wrap around as a 32-bit
+// two's-complement number, which no list has been seen to reach; version 2 holds each weight
+// within +-kWeightLimit (256.0), far beyond any weight a model learns, so that the arithmetic is
+// defined for every input.
+enum class WeightRule { wrap, clamp };
+inline constexpr std::int32_t kWeightLimit = std::int32_t{1} << 24;
+
+// Mixes up to kMaxInputs stretched probabilities with one of `sets` weight vectors (16.16 fixed
+// point). The learning rate starts at floor + extra and decays towards floor as updates
+// accumulate (after 2^18 updates it is floor + extra / 2): large steps while the weights are far
+// off, small ones once they have settled.
 class Mixer {
   public:
     static constexpr int kMaxInputs = 8;
 
-    Mixer(int inputs, std::size_t sets, int rate_floor, int rate_extra)
+    Mixer(int inputs, std::size_t sets, int rate_floor, int rate_extra, WeightRule rule)
         : inputs_(inputs),
           rate_floor_(rate_floor),
           rate_extra_(rate_extra),
           rate_(256 * (rate_floor + rate_extra)),
+          clamp_(rule == WeightRule::clamp),
           weights_(static_cast<std::size_t>(inputs) * sets, 1 << 14) {}
 
     void set_input(int i, int stretched) { input_[i] = stretched; }
@@ -137,14 +145,21 @@ class Mixer {
             rate_ = static_cast<int>(256 * rate_floor_ + std::int64_t{256} * rate_extra_ * 65536 /
                                                              (65536 + updates_ / 4));
         const int error = (((bit << 12) - p_) * rate_) >> 8;
-        for (int i = 0; i < inputs_; ++i)
-            weight_[i] += (input_[i] * error) >> 10;
+        for (int i = 0; i < inputs_; ++i) {
+            const std::int32_t step = (input_[i] * error) >> 10;
+            if (clamp_)
+                weight_[i] = std::clamp(weight_[i] + step, -kWeightLimit, kWeightLimit);
+            else
+                weight_[i] = static_cast<std::int32_t>(static_cast<std::uint32_t>(weight_[i]) +
+                                                       static_cast<std::uint32_t>(step));
+        }
     }
 
   private:
     int inputs_;
     int rate_floor_, rate_extra_;
-    int rate_;  // the learning rate in units of 1/256
+    int rate_;    // the learning rate in units of 1/256
+    bool clamp_;  // WeightRule::clamp
     std::int64_t updates_ = 0;
     std::vector<std::int32_t> weights_;
     std::int32_t* weight_ = nullptr;  // the set of the last mix

@@ -1,28 +1,24 @@
-// The byte form is built and read in one pass each; the reader checks every length against the
-// line before, so that it never reads or copies outside what it holds.
+// The reader checks every length against the line before, so that it never reads or copies
+// outside what it holds.
 #include "pack/front_coding.h"
 
 #include <cstring>
 
 namespace wordperm {
 
-std::vector<std::uint8_t> front_code(const LineSet& set) {
-    std::vector<std::uint8_t> form;
-    form.reserve(set.bytes.size() / 2 + set.distinct() * 2);
+std::uint64_t front_coded_size(const LineSet& set) {
+    std::uint64_t size = 0;
     std::string_view previous;
     for (std::size_t k = 0; k < set.distinct(); ++k) {
         const std::string_view line = set.line(k);
         const std::size_t p = shared_prefix(previous, line);
-        std::size_t v = p;
-        for (; v >= 0x80; v >>= 7)
-            form.push_back(static_cast<std::uint8_t>(v | 0x80));
-        form.push_back(static_cast<std::uint8_t>(v));
-        form.insert(form.end(), line.begin() + static_cast<std::ptrdiff_t>(p), line.end());
-        form.push_back('\n');
+        std::uint64_t leb128_bytes = 1;
+        for (std::size_t v = p; v >= 0x80; v >>= 7)
+            ++leb128_bytes;
+        size += leb128_bytes + (line.size() - p) + 1;
         previous = line;
     }
-    form.shrink_to_fit();  // the form is kept while the set is coded
-    return form;
+    return size;
 }
 
 bool front_decode(std::span<const std::uint8_t> form, std::uint32_t distinct,

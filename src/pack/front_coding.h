@@ -1,10 +1,11 @@
 // Front coding: each line of a set as the length of the prefix it shares with the line before,
 // and the bytes after that prefix.
 //
-// The byte form, which the general-purpose library stages compress, gives each line as its
-// shared-prefix length (an unsigned LEB128 number: 7 bits a byte, low group first, high bit set
-// on every byte but the last), then its remaining bytes, then a line feed; lines never contain
-// one, so it ends them. The first line shares nothing.
+// The byte form gives each line as its shared-prefix length (an unsigned LEB128 number: 7 bits
+// a byte, low group first, high bit set on every byte but the last), then its remaining bytes,
+// then a line feed; lines never contain one, so it ends them. The first line shares nothing.
+// Version 1 archives may hold it compressed by a general-purpose library; its size is what the
+// context-mixing model's tables are sized by.
 #pragma once
 
 #include <cstddef>
@@ -25,8 +26,8 @@ inline std::size_t shared_prefix(std::string_view a, std::string_view b) {
     return p;
 }
 
-// The byte form of set's lines (counts are not part of it). Throws std::bad_alloc.
-std::vector<std::uint8_t> front_code(const LineSet& set);
+// The size of the byte form of set's lines (counts are not part of it).
+std::uint64_t front_coded_size(const LineSet& set);
 
 // Reads exactly `distinct` lines from the byte form into set.bytes and set.start (set.count is
 // left alone), refusing a form that is malformed, has bytes left over, makes lines that are not

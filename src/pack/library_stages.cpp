@@ -1,12 +1,11 @@
-// Compression is one call per library; decompression drives each library's streaming interface
-// with an output window that never exceeds `limit`, so damaged or hostile input can make a
-// decompressor neither write past it nor allocate beyond it.
+// Each library's streaming interface is driven with an output window that never exceeds `limit`,
+// so damaged or hostile input can make a decompressor neither write past it nor allocate beyond
+// it.
 #include "pack/library_stages.h"
 
 #ifdef WORDPERM_LIBRARY_STAGES
 
 #include <brotli/decode.h>
-#include <brotli/encode.h>
 #include <bzlib.h>
 #include <lzma.h>
 #include <zlib.h>
@@ -30,54 +29,6 @@ bool xz_filters(std::size_t data_bytes, lzma_options_lzma& options, lzma_filter 
     filters[0] = {LZMA_FILTER_LZMA2, &options};
     filters[1] = {LZMA_VLI_UNKNOWN, nullptr};
     return true;
-}
-
-std::optional<std::vector<std::uint8_t>> compress_bzip2(std::span<const std::uint8_t> form) {
-    if (form.size() > UINT_MAX / 2) return std::nullopt;
-    auto length = static_cast<unsigned>(form.size() + form.size() / 100 + 600);
-    std::vector<std::uint8_t> out(length);
-    if (BZ2_bzBuffToBuffCompress(reinterpret_cast<char*>(out.data()), &length,
-                                 const_cast<char*>(reinterpret_cast<const char*>(form.data())),
-                                 static_cast<unsigned>(form.size()), 9, 0, 0) != BZ_OK)
-        return std::nullopt;
-    out.resize(length);
-    return out;
-}
-
-std::optional<std::vector<std::uint8_t>> compress_xz(std::span<const std::uint8_t> form) {
-    lzma_options_lzma options;
-    lzma_filter filters[2];
-    if (!xz_filters(form.size(), options, filters)) return std::nullopt;
-    std::vector<std::uint8_t> out(form.size() + form.size() / 16 + 1024);
-    std::size_t size = 0;
-    if (lzma_raw_buffer_encode(filters, nullptr, form.data(), form.size(), out.data(), &size,
-                               out.size()) != LZMA_OK)
-        return std::nullopt;
-    out.resize(size);
-    return out;
-}
-
-std::optional<std::vector<std::uint8_t>> compress_brotli(std::span<const std::uint8_t> form) {
-    std::size_t size = BrotliEncoderMaxCompressedSize(form.size());
-    if (size == 0) return std::nullopt;
-    std::vector<std::uint8_t> out(size);
-    // A window beyond the data buys nothing and costs the encoder its memory.
-    const int window_bits = std::clamp(static_cast<int>(std::bit_width(form.size())),
-                                       BROTLI_MIN_WINDOW_BITS, BROTLI_MAX_WINDOW_BITS);
-    if (!BrotliEncoderCompress(BROTLI_MAX_QUALITY, window_bits, BROTLI_MODE_TEXT, form.size(),
-                               form.data(), &size, out.data()))
-        return std::nullopt;
-    out.resize(size);
-    return out;
-}
-
-std::optional<std::vector<std::uint8_t>> compress_zlib(std::span<const std::uint8_t> form) {
-    uLongf size = compressBound(form.size());
-    std::vector<std::uint8_t> out(size);
-    if (compress2(out.data(), &size, form.data(), form.size(), Z_BEST_COMPRESSION) != Z_OK)
-        return std::nullopt;
-    out.resize(size);
-    return out;
 }
 
 // The output grows as the library asks for room, doubling up to `limit`, so that what is
@@ -217,29 +168,6 @@ bool library_stages_built() {
     return true;
 }
 
-std::optional<std::vector<std::uint8_t>> library_compress(LibraryStage stage,
-                                                          std::span<const std::uint8_t> form) {
-    std::optional<std::vector<std::uint8_t>> packed;
-    switch (stage) {
-        case LibraryStage::bzip2:
-            packed = compress_bzip2(form);
-            break;
-        case LibraryStage::xz:
-            packed = compress_xz(form);
-            break;
-        case LibraryStage::brotli:
-            packed = compress_brotli(form);
-            break;
-        case LibraryStage::zlib:
-            packed = compress_zlib(form);
-            break;
-    }
-    // Each result was given the library's worst-case room and is kept while the set's model
-    // runs.
-    if (packed) packed->shrink_to_fit();
-    return packed;
-}
-
 bool library_decompress(LibraryStage stage, std::span<const std::uint8_t> packed, std::size_t limit,
                         std::vector<std::uint8_t>& form) {
     // The libraries count in 32-bit units; the archive's limits keep both sizes far below.
@@ -265,11 +193,6 @@ namespace wordperm {
 
 bool library_stages_built() {
     return false;
-}
-
-std::optional<std::vector<std::uint8_t>> library_compress(LibraryStage,
-                                                          std::span<const std::uint8_t>) {
-    return std::nullopt;
 }
 
 bool library_decompress(LibraryStage, std::span<const std::uint8_t>, std::size_t,

@@ -13,14 +13,16 @@
 namespace wordperm {
 
 SplitList split_list(std::span<const std::uint8_t> list) {
+    LargeArray<std::uint8_t> bytes = make_large_array<std::uint8_t>(list.size() + kTailBytes);
+    if (!list.empty()) std::memcpy(bytes.get(), list.data(), list.size());
+    return split_list(std::move(bytes), list.size());
+}
+
+SplitList split_list(LargeArray<std::uint8_t> bytes, std::uint64_t length) {
     WordTable table;
-    {
-        LargeArray<std::uint8_t> bytes = make_large_array<std::uint8_t>(list.size() + kTailBytes);
-        if (!list.empty()) std::memcpy(bytes.get(), list.data(), list.size());
-        LoadFailure failure;
-        if (!index_word_table(table, std::move(bytes), list.size(), failure))
-            throw std::bad_alloc();
-    }
+    LoadFailure failure;
+    // Fewer than 2^32 bytes hold fewer than 2^32 lines: only memory can fail.
+    if (!index_word_table(table, std::move(bytes), length, failure)) throw std::bad_alloc();
     const std::uint32_t n = table.line_count;
     SplitList split;
     split.final_line_feed = !last_line_is_bare(table);
@@ -35,10 +37,10 @@ SplitList split_list(std::span<const std::uint8_t> list) {
         const auto line = static_cast<std::uint32_t>(sorted[j]);
         if (j == 0 || !equal.test(j)) {
             // The line without its line feed; a bare last line has none.
-            const std::uint8_t* bytes = table.data + line_offset(table, line);
+            const std::uint8_t* content = table.data + line_offset(table, line);
             const bool bare = line + 1 == n && !split.final_line_feed;
             const std::uint64_t size = line_size(table, line) - (bare ? 0 : 1);
-            set.bytes.insert(set.bytes.end(), bytes, bytes + size);
+            set.bytes.insert(set.bytes.end(), content, content + size);
             set.start.push_back(static_cast<std::uint32_t>(set.bytes.size()));
             set.count.push_back(0);
         }
@@ -60,20 +62,6 @@ std::uint64_t joined_size(const LineSet& set, bool final_line_feed) {
         lines += set.count[k];
     }
     return lines != 0 && !final_line_feed ? size - 1 : size;
-}
-
-std::vector<std::uint8_t> join_list(const LineSet& set, std::span<const std::uint32_t> line_index,
-                                    bool final_line_feed) {
-    std::vector<std::uint8_t> list(joined_size(set, final_line_feed));
-    std::uint8_t* out = list.data();
-    for (std::uint32_t k : line_index) {
-        const std::string_view line = set.line(k);
-        if (!line.empty()) std::memcpy(out, line.data(), line.size());
-        out += line.size();
-        // Every line but a bare last one ends with a line feed.
-        if (out != list.data() + list.size()) *out++ = '\n';
-    }
-    return list;
 }
 
 }  // namespace wordperm

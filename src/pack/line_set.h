@@ -5,7 +5,8 @@
 // feeds, with one more at the end unless the last line is bare (`final_line_feed`). So a bare
 // last line "abc" and a line "abc\n" are the same line, and the empty file has no lines while
 // "\n" has one empty line. Byte order compares unsigned bytes, a line before every longer line
-// that begins with it; distinct lines are therefore strictly ascending.
+// that begins with it; distinct lines are therefore strictly ascending. Lists hold fewer than
+// 2^32 bytes.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +14,8 @@
 #include <span>
 #include <string_view>
 #include <vector>
+
+#include "base/large_array.h"
 
 namespace wordperm {
 
@@ -33,14 +36,15 @@ struct SplitList {
     bool final_line_feed = true;            // the list is empty or ends with a line feed
 };
 
-// Splits and sorts `list`, which must be shorter than 2^31 bytes. Throws std::bad_alloc.
+// Splits and sorts the list of `length` bytes at the start of `bytes`, which has room for
+// kTailBytes more (list/word_table.h) and is given up to the split. Throws std::bad_alloc.
+SplitList split_list(LargeArray<std::uint8_t> bytes, std::uint64_t length);
+
+// The same for a list held elsewhere, which is copied.
 SplitList split_list(std::span<const std::uint8_t> list);
 
-// Bytes of the list whose i-th line is set.line(line_index[i]). Throws std::bad_alloc.
-std::vector<std::uint8_t> join_list(const LineSet& set, std::span<const std::uint32_t> line_index,
-                                    bool final_line_feed);
-
-// The size in bytes of that list, computed from the set alone.
+// The size in bytes of the list that has set.count[k] copies of each line, computed from the set
+// alone.
 std::uint64_t joined_size(const LineSet& set, bool final_line_feed);
 
 }  // namespace wordperm

@@ -7,10 +7,11 @@
 #include <algorithm>
 #include <bit>
 #include <numeric>
+#include <optional>
 #include <vector>
 
-#include "order/rank_batch.h"
 #include "order/count_tree.h"
+#include "order/rank_batch.h"
 #include "pack/frequency_table.h"
 #include "rangecoder/frequency_coder.h"
 
@@ -76,11 +77,12 @@ void encode_uniform_distinct(RangeEncoder& encoder, Stream& stream,
         encode_uniform(encoder, stream, ranks[i], n - i);
 }
 
-bool decode_uniform_distinct(RangeDecoder& decoder, Stream& stream, std::span<std::uint32_t> x) {
+bool decode_uniform_distinct(RangeDecoder& decoder, Stream& stream,
+                             std::uint64_t most_past_end_reads, std::span<std::uint32_t> x) {
     const auto n = static_cast<std::uint32_t>(x.size());
     for (std::uint32_t i = 0; i + 1 < n; ++i) {
         x[i] = decode_uniform(decoder, stream, n - i);
-        if (x[i] == n - i) return false;
+        if (x[i] == n - i || stream.past_end_reads > most_past_end_reads) return false;
     }
     x[n - 1] = 0;
     positions_from_ranks(x, x);
@@ -280,25 +282,46 @@ void encode_order(RangeEncoder& encoder, Stream& stream, OrderModel model,
         cursor.encode(encoder, stream, r);
 }
 
-bool decode_order(RangeDecoder& decoder, Stream& stream, OrderModel model,
-                  std::span<const std::uint32_t> counts, std::span<std::uint32_t> x) {
-    const auto ranks = static_cast<std::uint32_t>(counts.size());
-    if (model == OrderModel::uniform) {
-        if (all_distinct(counts)) return decode_uniform_distinct(decoder, stream, x);
-        LinesLeft lines(counts);
-        for (std::uint32_t& r : x) {
-            r = lines.decode(decoder, stream);
-            if (r == ranks) return false;
-            lines.take(r);
-        }
-        return true;
+bool order_is_distinct_uniform(OrderModel model, std::span<const std::uint32_t> counts) {
+    return model == OrderModel::uniform && all_distinct(counts);
+}
+
+bool decode_distinct_order(RangeDecoder& decoder, Stream& stream, std::uint64_t most_past_end_reads,
+                           std::span<std::uint32_t> x) {
+    return decode_uniform_distinct(decoder, stream, most_past_end_reads, x);
+}
+
+// The state of whichever model decodes, behind one interface.
+class OrderDecoder::State {
+  public:
+    State(OrderModel model, std::span<const std::uint32_t> counts)
+        : ranks_(static_cast<std::uint32_t>(counts.size())) {
+        if (model == OrderModel::uniform)
+            lines_.emplace(counts);
+        else
+            cursor_.emplace(counts, model == OrderModel::cursor_distance);
     }
-    Cursor cursor(counts, model == OrderModel::cursor_distance);
-    for (std::uint32_t& r : x) {
-        r = cursor.decode(decoder, stream);
-        if (r == ranks) return false;
+
+    std::uint32_t next(RangeDecoder& decoder, Stream& stream) {
+        if (cursor_) return cursor_->decode(decoder, stream);
+        const std::uint32_t r = lines_->decode(decoder, stream);
+        if (r != ranks_) lines_->take(r);
+        return r;
     }
-    return true;
+
+  private:
+    std::uint32_t ranks_;
+    std::optional<LinesLeft> lines_;  // the uniform model
+    std::optional<Cursor> cursor_;    // the cursor models
+};
+
+OrderDecoder::OrderDecoder(OrderModel model, std::span<const std::uint32_t> counts)
+    : state_(std::make_unique<State>(model, counts)) {}
+
+OrderDecoder::~OrderDecoder() = default;
+
+std::uint32_t OrderDecoder::next(RangeDecoder& decoder, Stream& stream) {
+    return state_->next(decoder, stream);
 }
 
 }  // namespace wordperm

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 
 #include "rangecoder/range_decoder.h"
@@ -37,9 +38,33 @@ inline constexpr std::uint32_t kCursorLines = 8;
 void encode_order(RangeEncoder& encoder, Stream& stream, OrderModel model,
                   std::span<const std::uint32_t> x, std::span<const std::uint32_t> counts);
 
-// Decodes x (x.size() = the sum of counts). Returns false when the code does not fit.
-// Throws std::bad_alloc.
-bool decode_order(RangeDecoder& decoder, Stream& stream, OrderModel model,
-                  std::span<const std::uint32_t> counts, std::span<std::uint32_t> x);
+// True when the order of lines with these counts is coded as wordperm's code: the uniform model
+// over distinct lines, decoded in one batch (decode_distinct_order). Every other order is
+// decoded a line at a time (OrderDecoder).
+bool order_is_distinct_uniform(OrderModel model, std::span<const std::uint32_t> counts);
+
+// Decodes x, a permutation of 0 to x.size() - 1, coded by the uniform model over distinct lines.
+// Returns false when the code does not fit, or once decoding has read more than
+// most_past_end_reads bytes past the code's end. Throws std::bad_alloc.
+bool decode_distinct_order(RangeDecoder& decoder, Stream& stream, std::uint64_t most_past_end_reads,
+                           std::span<std::uint32_t> x);
+
+// Decodes an order one line at a time, so that nothing of the size of the list is held: its
+// state grows with the number of distinct lines only.
+class OrderDecoder {
+  public:
+    // `counts` by rank; throws std::bad_alloc.
+    OrderDecoder(OrderModel model, std::span<const std::uint32_t> counts);
+    ~OrderDecoder();
+    OrderDecoder(const OrderDecoder&) = delete;
+    OrderDecoder& operator=(const OrderDecoder&) = delete;
+
+    // The next line's rank, or counts.size() when the code does not fit.
+    std::uint32_t next(RangeDecoder& decoder, Stream& stream);
+
+  private:
+    class State;
+    std::unique_ptr<State> state_;
+};
 
 }  // namespace wordperm

@@ -33,33 +33,43 @@ struct EncodeBits {
         encode_uniform(encoder, stream, value, t);
         return value;
     }
+    static bool within_code() { return true; }
 };
 
 struct DecodeBits {
     RangeDecoder& decoder;
     Stream& stream;
+    std::uint64_t most_past_end_reads;
     int operator()(int, int p12) {
         return decode_bit(decoder, stream, static_cast<BitProbability>(p12) << 4);
     }
     std::uint32_t uniform(std::uint32_t, std::uint32_t t) {
         return decode_uniform(decoder, stream, t);  // t for a code that does not fit
     }
+    // A code read further past its end than the encoder can leave it is not one of the
+    // encoder's: decoding stops there rather than run on into what the bounds alone allow.
+    bool within_code() const { return stream.past_end_reads <= most_past_end_reads; }
 };
+
+WeightRule weight_rule(FormatVersion version) {
+    return version == FormatVersion::v1 ? WeightRule::wrap : WeightRule::clamp;
+}
 
 class SetModel {
   public:
-    explicit SetModel(int table_bits)
+    SetModel(int table_bits, FormatVersion version)
         : byte_mask_((1u << table_bits) - 1),
           length_mask_((1u << (table_bits - 3)) - 1),
-          position_(std::size_t{1} << 16, kCounterStart),
-          gap_(std::size_t{512} << 8, kCounterStart),
-          byte_mixer_(kByteContexts + 2, 256 * 3, 1, 3),
+          position_(std::size_t{1} << 16),
+          gap_(std::size_t{512} << 8),
+          byte_mixer_(kByteContexts + 2, 256 * 3, 1, 3, weight_rule(version)),
           mixer2_mask_((1u << std::min(table_bits + 2, 16)) - 1),
-          byte_mixer2_(kByteContexts + 2, std::size_t{mixer2_mask_} + 1, 1, 3),
+          byte_mixer2_(kByteContexts + 2, std::size_t{mixer2_mask_} + 1, 1, 3,
+                       weight_rule(version)),
           apm_mask_((1u << std::min(table_bits - 3, 16)) - 1),
           byte_apm1_(std::size_t{apm_mask_} + 1, 5),
           byte_apm2_(2 * (std::size_t{apm_mask_} + 1), 5),
-          length_mixer_(kLengthContexts + 1, 64 * 16, 4, 0),
+          length_mixer_(kLengthContexts + 1, 64 * 16, 4, 0, weight_rule(version)),
           length_apm_(256, 7) {
         for (int i = 1; i < kByteContexts; ++i)
             bytes_.emplace_back(std::size_t{1} << table_bits);
@@ -88,7 +98,7 @@ class SetModel {
             const int actual = j < known.size() ? static_cast<std::uint8_t>(known[j]) : kTerminator;
             const int c = code_byte(bits, actual, j, j - p, first, lower, previous);
             if (c == kTerminator) break;
-            if (line_.size() == room) return false;
+            if (line_.size() == room || !bits.within_code()) return false;
             line_.push_back(static_cast<char>(c));
         }
         previous_prefix2_ = previous_prefix_;
@@ -130,11 +140,21 @@ class SetModel {
         return bit;
     }
 
-    // Codes byte j of the line (jp = j - p), `lower` the exclusive lower bound of the first
-    // byte after the shared prefix, or -1.
-    template <typename Bits>
-    int code_byte(Bits& bits, int actual, std::size_t j, std::size_t jp, bool first, int lower,
-                  std::string_view previous) {
+    // What a byte's decisions are predicted from: computed once per byte, the hashed contexts'
+    // blocks computed again once its high nibble is known.
+    struct ByteContexts {
+        std::uint64_t position;              // the direct context: position, first, near
+        std::uint32_t hash[kByteContexts];   // of the hashed contexts 1 to kByteContexts - 1
+        std::uint32_t block[kByteContexts];  // their 16-counter block for the current nibble
+        std::uint32_t gap;                   // the gap table's context
+        std::size_t apm2_high;               // the second map's context above the bits so far
+        std::uint64_t previous_byte;         // the byte before (c1), 256 at the line's start
+        int kind;                            // 1: first byte after the prefix, 2: near it, 0
+    };
+
+    // Byte j of the line (jp = j - p), `first` when it is the first after the shared prefix.
+    ByteContexts byte_contexts(std::size_t j, std::size_t jp, bool first, int lower,
+                               std::string_view previous) {
         auto before = [&](std::size_t back) -> std::uint64_t {
             return j >= back ? static_cast<std::uint8_t>(line_[j - back]) : 256;
         };
@@ -158,29 +178,55 @@ class SetModel {
              near << 27) +
                 (std::uint64_t{7} << 50),
         };
-        std::uint32_t hash[kByteContexts], block[kByteContexts];
+        ByteContexts contexts;
+        contexts.position = context[0];
         for (int i = 1; i < kByteContexts; ++i) {
-            hash[i] = hash_context(context[i]);
-            block[i] = hash[i] << 4;
-            bytes_[static_cast<std::size_t>(i - 1)].prefetch(block[i] & byte_mask_);
+            contexts.hash[i] = hash_context(context[i]);
+            contexts.block[i] = contexts.hash[i] << 4;
+            bytes_[static_cast<std::size_t>(i - 1)].prefetch(contexts.block[i] & byte_mask_);
         }
-        const int kind = first ? 1 : jp < 2 ? 2 : 0;
-        const auto gap_context = static_cast<std::uint32_t>(
+        contexts.kind = first ? 1 : jp < 2 ? 2 : 0;
+        contexts.gap = static_cast<std::uint32_t>(
             first ? lower + 1 : 256 + static_cast<int>(std::min<std::size_t>(jp, 255)));
         // The first byte's bound, or the byte two back: below 512 either way.
-        const std::size_t apm2_high =
-            first ? static_cast<std::size_t>(lower + 1) : 256 + (c2 & 0xFF);
+        contexts.apm2_high = first ? static_cast<std::size_t>(lower + 1) : 256 + (c2 & 0xFF);
+        contexts.previous_byte = c1;
+        return contexts;
+    }
+
+    // The hashed contexts' blocks for the low nibble, once the high one (in c0) is known.
+    void rehash_for_low_nibble(ByteContexts& contexts, int c0) {
+        for (int i = 1; i < kByteContexts; ++i) {
+            contexts.block[i] =
+                hash_context(std::uint64_t{contexts.hash[i]} * 31 + static_cast<std::uint64_t>(c0))
+                << 4;
+            bytes_[static_cast<std::size_t>(i - 1)].prefetch(contexts.block[i] & byte_mask_);
+        }
+    }
+
+    // Which values decision b may take, given the bits so far (the byte is at least `low`): a
+    // 0 keeps [low, middle - 1], a 1 keeps [middle, ...]. The first byte after the prefix is
+    // above `lower` (least = lower + 1) and is never the terminator; other bytes take any value.
+    static void allowed_bits(int b, int low, int least, bool first, bool& zero_allowed,
+                             bool& one_allowed) {
+        const int middle = low + (1 << b);
+        zero_allowed = middle - 1 >= least && !(first && b == 0 && low == kTerminator);
+        one_allowed = !(first && b == 0 && low + 1 == kTerminator);
+    }
+
+    // Codes byte j of the line (jp = j - p), `lower` the exclusive lower bound of the first
+    // byte after the shared prefix, or -1: 8 decisions, high bit first, each either settled by
+    // the bounds or coded with the mix of the byte's contexts.
+    template <typename Bits>
+    int code_byte(Bits& bits, int actual, std::size_t j, std::size_t jp, bool first, int lower,
+                  std::string_view previous) {
+        ByteContexts contexts = byte_contexts(j, jp, first, lower, previous);
+        const std::uint64_t c1 = contexts.previous_byte;
         const int least = first ? lower + 1 : 0;  // the smallest value the byte may take
         int c0 = 1, nibble = 1, low = 0;
         for (int b = 7; b >= 0; --b) {
-            const int bit_wanted = (actual >> b) & 1;
-            const int middle = low + (1 << b);
-            // A 0 keeps [low, middle - 1], a 1 keeps [middle, ...]; the first byte after the
-            // prefix is above `lower` and is never the terminator.
-            const bool zero_allowed =
-                middle - 1 >= least && !(first && b == 0 && low == kTerminator);
-            const bool one_allowed = !(first && b == 0 && low + 1 == kTerminator);
-            int bit;
+            bool zero_allowed, one_allowed;
+            allowed_bits(b, low, least, first, zero_allowed, one_allowed);
             if (b != 0) {
                 // The next decision's weights and maps, whichever way this one goes: the
                 // decoder cannot look ahead as the encoder's processor does by itself.
@@ -190,31 +236,29 @@ class SetModel {
                 byte_apm1_.prefetch(next & apm_mask_);
                 byte_apm1_.prefetch((next + 1) & apm_mask_);
             }
+            int bit;
             if (zero_allowed && one_allowed) {
                 std::uint32_t index[kByteContexts];
-                index[0] =
-                    static_cast<std::uint32_t>(context[0] << 8 | static_cast<std::uint64_t>(c0));
+                index[0] = static_cast<std::uint32_t>(contexts.position << 8 |
+                                                      static_cast<std::uint64_t>(c0));
                 for (int i = 1; i < kByteContexts; ++i)
-                    index[i] = (block[i] + static_cast<std::uint32_t>(nibble)) & byte_mask_;
+                    index[i] =
+                        (contexts.block[i] + static_cast<std::uint32_t>(nibble)) & byte_mask_;
+                const auto low_bits = static_cast<std::size_t>(c0) | (c1 & 0xFF) << 8;
                 bit = code_bit(
-                    bits, bit_wanted, index, gap_context << 8 | static_cast<std::uint32_t>(c0),
-                    static_cast<std::size_t>(c0 + 256 * kind),
-                    (static_cast<std::size_t>(c0) | (c1 & 0xFF) << 8) & mixer2_mask_,
-                    (static_cast<std::size_t>(c0) | (c1 & 0xFF) << 8) & apm_mask_,
-                    (static_cast<std::size_t>(c0) | apm2_high << 8) & (2 * apm_mask_ + 1));
+                    bits, (actual >> b) & 1, index,
+                    contexts.gap << 8 | static_cast<std::uint32_t>(c0),
+                    static_cast<std::size_t>(c0 + 256 * contexts.kind), low_bits & mixer2_mask_,
+                    low_bits & apm_mask_,
+                    (static_cast<std::size_t>(c0) | contexts.apm2_high << 8) & (2 * apm_mask_ + 1));
             } else {
                 bit = zero_allowed ? 0 : 1;
             }
-            if (bit) low = middle;
+            if (bit) low += 1 << b;
             c0 = c0 * 2 + bit;
             nibble = nibble * 2 + bit;
             if (b == 4) {
-                for (int i = 1; i < kByteContexts; ++i) {
-                    block[i] =
-                        hash_context(std::uint64_t{hash[i]} * 31 + static_cast<std::uint64_t>(c0))
-                        << 4;
-                    bytes_[static_cast<std::size_t>(i - 1)].prefetch(block[i] & byte_mask_);
-                }
+                rehash_for_low_nibble(contexts, c0);
                 nibble = 1;
             }
         }
@@ -323,8 +367,9 @@ int set_table_bits(std::uint64_t form_bytes) {
     return std::clamp(bits, kSetTableBitsMin, kSetTableBitsMax);
 }
 
-void encode_set(RangeEncoder& encoder, Stream& stream, const LineSet& set, int table_bits) {
-    SetModel model(table_bits);
+void encode_set(RangeEncoder& encoder, Stream& stream, const LineSet& set, int table_bits,
+                FormatVersion version) {
+    SetModel model(table_bits, version);
     EncodeBits bits{encoder, stream};
     std::string_view previous;
     for (std::size_t k = 0; k < set.distinct(); ++k) {
@@ -335,9 +380,10 @@ void encode_set(RangeEncoder& encoder, Stream& stream, const LineSet& set, int t
 }
 
 bool decode_set(RangeDecoder& decoder, Stream& stream, std::uint32_t distinct,
-                std::uint64_t byte_limit, int table_bits, LineSet& set) {
-    SetModel model(table_bits);
-    DecodeBits bits{decoder, stream};
+                std::uint64_t byte_limit, int table_bits, FormatVersion version,
+                std::uint64_t most_past_end_reads, LineSet& set) {
+    SetModel model(table_bits, version);
+    DecodeBits bits{decoder, stream, most_past_end_reads};
     set.bytes.clear();
     set.start.assign(1, 0);
     for (std::uint32_t k = 0; k < distinct; ++k) {
@@ -346,7 +392,7 @@ bool decode_set(RangeDecoder& decoder, Stream& stream, std::uint32_t distinct,
             reinterpret_cast<const char*>(set.bytes.data()) + previous_start,
             set.bytes.size() - previous_start);
         const std::size_t room = static_cast<std::size_t>(byte_limit - set.bytes.size());
-        if (!model.code_line(bits, k, previous, {}, room)) return false;
+        if (!model.code_line(bits, k, previous, {}, room) || !bits.within_code()) return false;
         const std::string& line = model.line();
         set.bytes.insert(set.bytes.end(), line.begin(), line.end());
         set.start.push_back(static_cast<std::uint32_t>(set.bytes.size()));

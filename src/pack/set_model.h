@@ -17,6 +17,7 @@
 
 #include <cstdint>
 
+#include "pack/format_version.h"
 #include "pack/line_set.h"
 #include "rangecoder/range_decoder.h"
 #include "rangecoder/range_encoder.h"
@@ -31,13 +32,17 @@ inline constexpr int kSetTableBitsMax = 22;
 // stay rare, within kSetTableBitsMin to kSetTableBitsMax.
 int set_table_bits(std::uint64_t form_bytes);
 
-// Codes set's lines (not its counts). Throws std::bad_alloc.
-void encode_set(RangeEncoder& encoder, Stream& stream, const LineSet& set, int table_bits);
+// Codes set's lines (not its counts) by the rules of `version`. Throws std::bad_alloc.
+void encode_set(RangeEncoder& encoder, Stream& stream, const LineSet& set, int table_bits,
+                FormatVersion version);
 
 // Decodes `distinct` lines into set.bytes and set.start. Returns false when the code gives lines
-// holding more than byte_limit bytes in all (byte_limit < 2^32), or lines that cannot come from a
-// set. Throws std::bad_alloc.
+// holding more than byte_limit bytes in all (byte_limit < 2^32), lines that cannot come from a
+// set, or when decoding reads more than most_past_end_reads bytes past the code's end. Memory
+// grows with the lines decoded; the tables' pages are taken as the decoding reaches them. Throws
+// std::bad_alloc.
 bool decode_set(RangeDecoder& decoder, Stream& stream, std::uint32_t distinct,
-                std::uint64_t byte_limit, int table_bits, LineSet& set);
+                std::uint64_t byte_limit, int table_bits, FormatVersion version,
+                std::uint64_t most_past_end_reads, LineSet& set);
 
 }  // namespace wordperm

@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "base/run_both.h"
 #include "io/byte_io.h"
 #include "io/file_identity.h"
 #include "io/output_file.h"
-#include "io/read_whole.h"
 #include "pack/pack.h"
 #include "wordpack/listing.h"
 #include "wordpack/progress.h"
@@ -27,8 +27,6 @@ namespace {
 
 constexpr const char* kStandardInput = "(stdin)";
 constexpr const char* kStandardOutput = "(stdout)";
-// An archive is at most its list plus a little; anything larger is not one of ours.
-constexpr std::uint64_t kArchiveLimitBytes = kPackLimitBytes + (std::uint64_t{1} << 28);
 
 PackFailure failure_of(PackExit status, std::string file, std::string reason) {
     return {status, std::move(file), std::move(reason)};
@@ -118,37 +116,60 @@ std::unique_ptr<OutputFile> open_output(const PackCommand& command, const Starti
     return output;
 }
 
-PackFailure read_failure(ReadWhole result, const InputFile& input, const char* too_large) {
-    if (result == ReadWhole::too_large)
-        return failure_of(PackExit::unopened, input.name(), too_large);
-    return failure_of(PackExit::unopened, input.name(), input.error());
+std::string mebibytes(std::uint64_t bytes) {
+    return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MiB";
 }
 
-PackFailure unpack_failure(UnpackStatus status, const std::string& file) {
-    switch (status) {
+PackFailure pack_failure(const PackResult& result, const ByteReader& input,
+                         const ByteWriter& output, std::uint64_t limit) {
+    switch (result.status) {
+        case PackStatus::read_failed:
+            return failure_of(PackExit::unopened, input.name(), input.error());
+        case PackStatus::write_failed:
+            return failure_of(PackExit::write_failed, output.name(), output.error());
+        case PackStatus::memory_limit:
+            return failure_of(PackExit::out_of_memory, input.name(),
+                              "a block needs " + mebibytes(result.memory_needed) +
+                                  ", more than the limit of " + mebibytes(limit) +
+                                  " (use --memlimit, a smaller --block-size or a lower level)");
+        case PackStatus::out_of_memory:
+        case PackStatus::ok:
+            break;
+    }
+    return failure_of(PackExit::out_of_memory, input.name(), "out of memory");
+}
+
+PackFailure unpack_failure(const UnpackResult& result, const ByteReader& input,
+                           const ByteWriter* output, std::uint64_t limit) {
+    switch (result.status) {
         case UnpackStatus::not_an_archive:
-            return failure_of(PackExit::damaged, file, "not a wordpack archive");
+            return failure_of(PackExit::damaged, input.name(), "not a wordpack archive");
         case UnpackStatus::unsupported:
-            return failure_of(PackExit::damaged, file,
+            return failure_of(PackExit::damaged, input.name(),
                               "archive of a format or stage this wordpack does not know");
-        case UnpackStatus::too_large:
-            return failure_of(PackExit::damaged, file,
-                              "holds a list too large to unpack (2 GiB or more)");
+        case UnpackStatus::read_failed:
+            return failure_of(PackExit::unopened, input.name(), input.error());
+        case UnpackStatus::write_failed:
+            return failure_of(PackExit::write_failed, output->name(), output->error());
+        case UnpackStatus::memory_limit:
+            return failure_of(PackExit::out_of_memory, input.name(),
+                              "a block needs " + mebibytes(result.memory_needed) +
+                                  ", more than the limit of " + mebibytes(limit) +
+                                  " (use --memlimit)");
         case UnpackStatus::out_of_memory:
-            return failure_of(PackExit::out_of_memory, file, "out of memory");
+            return failure_of(PackExit::out_of_memory, input.name(), "out of memory");
         case UnpackStatus::damaged:
         case UnpackStatus::ok:
             break;
     }
-    return failure_of(PackExit::damaged, file, "damaged or truncated archive");
+    return failure_of(PackExit::damaged, input.name(), "damaged or truncated archive");
 }
 
-// Writes `bytes` as the whole of `output` and makes it final.
-bool write_output(OutputFile& output, const std::vector<std::uint8_t>& bytes,
-                  PackFailure& failure) {
+// Makes `output` final: its bytes are all written by now.
+bool commit_output(OutputFile& output, PackFailure& failure) {
     OutputFile* outputs[] = {&output};
     OutputFile* failed = nullptr;
-    if (output.write(bytes.data(), bytes.size()) && commit_outputs(outputs, failed)) return true;
+    if (commit_outputs(outputs, failed)) return true;
     failure = failure_of(PackExit::write_failed, output.name(), output.error());
     output.discard();
     return false;
@@ -168,15 +189,15 @@ class FileRun {
         start_ = std::chrono::steady_clock::now();
         std::unique_ptr<InputFile> input = open_input(command_, streams_, name, failure);
         if (!input) return false;
-        if (command_.operation == Operation::test || command_.operation == Operation::list)
-            return inspect(*input, failure);
+        if (command_.operation == Operation::test) return unpack_to(*input, nullptr, failure);
+        if (command_.operation == Operation::list) return list(*input, failure);
         const std::string out_name = output_name(command_, name, failure);
         if (out_name.empty()) return false;
         std::unique_ptr<OutputFile> output =
             open_output(command_, streams_, out_name, *input, failure);
         if (!output) return false;
         return command_.operation == Operation::pack ? pack_into(*input, *output, failure)
-                                                     : unpack_into(*input, *output, failure);
+                                                     : unpack_to(*input, output.get(), failure);
     }
 
   private:
@@ -184,88 +205,76 @@ class FileRun {
         return command_.verbosity == 2 || (command_.verbosity == 1 && ::isatty(2) == 1);
     }
 
+    unsigned threads() const { return command_.threads != 0 ? command_.threads : usable_cpus(); }
+
+    PackSettings pack_settings() const {
+        PackSettings settings;
+        if (command_.level != 0) settings.level = command_.level;
+        if (command_.block_bytes != 0) settings.block_bytes = command_.block_bytes;
+        settings.threads = threads();
+        settings.memory_limit = command_.memory_limit.value_or(0);
+        return settings;
+    }
+
+    UnpackSettings unpack_settings() const {
+        UnpackSettings settings;
+        settings.threads = threads();
+        if (command_.memory_limit) settings.memory_limit = *command_.memory_limit;
+        return settings;
+    }
+
     bool pack_into(InputFile& input, OutputFile& output, PackFailure& failure) {
-        std::vector<std::uint8_t> list;
-        const ReadWhole read = read_whole(input, list, kPackLimitBytes - 1);
-        if (read != ReadWhole::ok) {
-            failure = read_failure(read, input, "too large to pack (2 GiB or more)");
-            return false;
-        }
-        std::vector<std::uint8_t> archive;
+        const PackSettings settings = pack_settings();
         Progress progress(input.name(), "packing", show_progress());
-        const PackStatus status = pack(list, archive);
+        const PackResult result = pack_archive(input, output, settings);
         progress.stop();
-        if (status != PackStatus::ok) {
-            failure = status == PackStatus::out_of_memory
-                          ? failure_of(PackExit::out_of_memory, input.name(), "out of memory")
-                          : failure_of(PackExit::unopened, input.name(),
-                                       "too large to pack (2 GiB or more)");
+        if (result.status != PackStatus::ok) {
+            failure = pack_failure(result, input, output, settings.memory_limit);
             return false;
         }
-        if (!write_output(output, archive, failure)) return false;
+        if (!commit_output(output, failure)) return false;
         if (command_.verbosity == 2) {
-            const double ratio = list.empty() ? 0.0
-                                              : 100.0 * static_cast<double>(archive.size()) /
-                                                    static_cast<double>(list.size());
-            std::fprintf(stderr, "wordpack: %s: %zu -> %zu bytes (%.2f%%) in %.1f s\n",
-                         input.name().c_str(), list.size(), archive.size(), ratio,
+            const double ratio = result.list_bytes == 0
+                                     ? 0.0
+                                     : 100.0 * static_cast<double>(result.archive_bytes) /
+                                           static_cast<double>(result.list_bytes);
+            std::fprintf(stderr, "wordpack: %s: %llu -> %llu bytes (%.2f%%) in %.1f s\n",
+                         input.name().c_str(), static_cast<unsigned long long>(result.list_bytes),
+                         static_cast<unsigned long long>(result.archive_bytes), ratio,
                          seconds_since(start_));
         }
         return true;
     }
 
-    // Reads and unpacks the archive of `input` into `list`.
-    bool unpack_whole(InputFile& input, std::vector<std::uint8_t>& archive,
-                      std::vector<std::uint8_t>& list, PackFailure& failure) {
-        const ReadWhole read = read_whole(input, archive, kArchiveLimitBytes);
-        if (read == ReadWhole::too_large) {
-            failure = unpack_failure(UnpackStatus::damaged, input.name());
-            return false;
-        }
-        if (read != ReadWhole::ok) {
-            failure = read_failure(read, input, "");
-            return false;
-        }
-        Progress progress(input.name(), "unpacking", show_progress());
-        const UnpackStatus status = unpack(archive, list);
+    // Unpacks `input` into `output`, or only checks it when `output` is null.
+    bool unpack_to(InputFile& input, OutputFile* output, PackFailure& failure) {
+        const UnpackSettings settings = unpack_settings();
+        Progress progress(input.name(), output ? "unpacking" : "testing", show_progress());
+        const UnpackResult result = unpack_archive(input, output, settings);
         progress.stop();
-        if (status == UnpackStatus::ok) return true;
-        failure = unpack_failure(status, input.name());
-        return false;
-    }
-
-    bool unpack_into(InputFile& input, OutputFile& output, PackFailure& failure) {
-        std::vector<std::uint8_t> archive;
-        std::vector<std::uint8_t> list;
-        if (!unpack_whole(input, archive, list, failure)) return false;
-        if (!write_output(output, list, failure)) return false;
-        if (command_.verbosity == 2)
-            std::fprintf(stderr, "wordpack: %s: %zu bytes unpacked in %.1f s\n",
-                         input.name().c_str(), list.size(), seconds_since(start_));
+        if (result.status != UnpackStatus::ok) {
+            failure = unpack_failure(result, input, output, settings.memory_limit);
+            return false;
+        }
+        if (output && !commit_output(*output, failure)) return false;
+        if (command_.verbosity == 2) {
+            if (output)
+                std::fprintf(
+                    stderr, "wordpack: %s: %llu bytes unpacked in %.1f s\n", input.name().c_str(),
+                    static_cast<unsigned long long>(result.list_bytes), seconds_since(start_));
+            else
+                std::fprintf(stderr, "wordpack: %s: OK\n", input.name().c_str());
+        }
         return true;
     }
 
-    // -t unpacks and checks; -l reads the header of a checksum-intact archive.
-    bool inspect(InputFile& input, PackFailure& failure) {
-        std::vector<std::uint8_t> archive;
-        std::vector<std::uint8_t> list;
-        if (command_.operation == Operation::test) {
-            if (!unpack_whole(input, archive, list, failure)) return false;
-            if (command_.verbosity == 2)
-                std::fprintf(stderr, "wordpack: %s: OK\n", input.name().c_str());
-            return true;
-        }
-        const ReadWhole read = read_whole(input, archive, kArchiveLimitBytes);
-        if (read != ReadWhole::ok) {
-            failure = read == ReadWhole::too_large
-                          ? unpack_failure(UnpackStatus::damaged, input.name())
-                          : read_failure(read, input, "");
-            return false;
-        }
+    bool list(InputFile& input, PackFailure& failure) {
         ArchiveInfo info;
-        const UnpackStatus status = describe(archive, info);
+        const UnpackStatus status = describe_archive(input, info);
         if (status != UnpackStatus::ok) {
-            failure = unpack_failure(status, input.name());
+            UnpackResult result;
+            result.status = status;
+            failure = unpack_failure(result, input, nullptr, 0);
             return false;
         }
         listing_.add(input.name(), info);
@@ -285,7 +294,7 @@ void report_pack_failure(const PackFailure& failure) {
 }
 
 PackExit run_files(const PackCommand& command, const StartingStreams& streams) {
-    Listing listing(command.verbosity == 2);
+    Listing listing(stdout, command.verbosity == 2);
     FileRun file_run(command, streams, listing);
     PackExit status = PackExit::success;
     for (const std::string& name : command.files) {

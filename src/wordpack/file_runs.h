@@ -1,6 +1,6 @@
 // What wordpack does with the files of its command line, one after another.
 //
-// Packing reads FILE whole and writes FILE.wpk; unpacking reads FILE.wpk and writes FILE; -c
+// Packing reads FILE and writes FILE.wpk; unpacking reads FILE.wpk and writes FILE; -c
 // writes to standard output, -o to the file it names, and "-" reads standard input and writes
 // standard output. An input is never changed or removed. Outputs follow the rules of
 // io/output_file.h: written beside their final name and renamed over it only when complete, so a

@@ -1,7 +1,7 @@
-// Columns wide enough for lists of up to 2 GiB, numbers grouped by thousands for the eye.
+// Columns wide enough for any list, numbers grouped by thousands for the eye.
 #include "wordpack/listing.h"
 
-#include <cstdio>
+#include "pack/order_models.h"
 
 namespace wordperm {
 namespace {
@@ -24,45 +24,55 @@ std::string percent(std::uint64_t part, std::uint64_t whole) {
     return text;
 }
 
-void print_row(const std::string& lines, const std::string& distinct, const std::string& original,
-               const std::string& packed, const std::string& ratio, const std::string& set,
-               const std::string& order, const std::string& name) {
-    std::printf("%13s %13s %15s %15s %7s  %-15s %-32s %s\n", lines.c_str(), distinct.c_str(),
-                original.c_str(), packed.c_str(), ratio.c_str(), set.c_str(), order.c_str(),
-                name.c_str());
-}
-
-std::string order_of(const ArchiveInfo& info) {
-    if (info.order_model == 0) return "none";
-    std::string order(order_model_name(info.order_model));
-    order += info.reversed ? " of reversed " : " of ";
-    order += reference_order_name(info.reference);
-    return order;
-}
-
 }  // namespace
+
+std::string order_coding(const BlockHeader& header) {
+    const SectionEntry& order = header.sections[2];
+    if (order.stage == 0) return "none";
+    std::string coding(order_model_name(order.stage));
+    if (order.stage == static_cast<std::uint8_t>(OrderModel::uniform)) return coding;
+    coding += order.variant % 2 ? " of reversed " : " of ";
+    coding += reference_order_name(static_cast<std::uint8_t>(order.variant / 2));
+    return coding;
+}
 
 void Listing::add(const std::string& name, const ArchiveInfo& info) {
     if (rows_++ == 0)
-        print_row("Lines", "Distinct", "Original", "Packed", "Ratio", "Set", "Order", "Name");
-    print_row(grouped(info.lines), grouped(info.distinct), grouped(info.original_bytes),
-              grouped(info.packed_bytes), percent(info.packed_bytes, info.original_bytes),
-              std::string(set_stage_name(info.set_stage)), order_of(info), name);
-    if (sections_)
-        std::printf("%13s set %s bytes, counts %s bytes, order %s bytes%s\n", "",
-                    grouped(info.set_bytes).c_str(), grouped(info.counts_bytes).c_str(),
-                    grouped(info.order_bytes).c_str(),
-                    info.final_line_feed ? "" : "; the last line has no line feed");
+        std::fprintf(out_, "%15s %19s %19s %7s %9s  %s\n", "Lines", "Original", "Packed", "Ratio",
+                     "Blocks", "Name");
+    std::fprintf(out_, "%15s %19s %19s %7s %9s  %s%s\n", grouped(info.lines).c_str(),
+                 grouped(info.list_bytes).c_str(), grouped(info.archive_bytes).c_str(),
+                 percent(info.archive_bytes, info.list_bytes).c_str(),
+                 grouped(info.blocks.size()).c_str(), name.c_str(),
+                 info.version1 ? " (version 1)" : "");
+    if (blocks_) {
+        for (const BlockInfo& block : info.blocks) {
+            const BlockHeader& header = block.header;
+            std::fprintf(out_,
+                         "%15s %19s %19s %7s           %s distinct; set %s (%s bytes), counts %s "
+                         "bytes, order %s (%s bytes)%s\n",
+                         grouped(header.lines).c_str(), grouped(header.list_bytes).c_str(),
+                         grouped(block.packed_bytes).c_str(),
+                         percent(block.packed_bytes, header.list_bytes).c_str(),
+                         grouped(header.distinct).c_str(),
+                         std::string(set_stage_name(header.sections[0].stage)).c_str(),
+                         grouped(header.sections[0].bytes).c_str(),
+                         grouped(header.sections[1].bytes).c_str(), order_coding(header).c_str(),
+                         grouped(header.sections[2].bytes).c_str(),
+                         header.bare_last_line ? "; the last line has no line feed" : "");
+        }
+    }
     lines_ += info.lines;
-    distinct_ += info.distinct;
-    original_ += info.original_bytes;
-    packed_ += info.packed_bytes;
+    blocks_listed_ += info.blocks.size();
+    original_ += info.list_bytes;
+    packed_ += info.archive_bytes;
 }
 
 void Listing::finish() {
     if (rows_ < 2) return;
-    print_row(grouped(lines_), grouped(distinct_), grouped(original_), grouped(packed_),
-              percent(packed_, original_), "", "", std::to_string(rows_) + " archives");
+    std::fprintf(out_, "%15s %19s %19s %7s %9s  %d archives\n", grouped(lines_).c_str(),
+                 grouped(original_).c_str(), grouped(packed_).c_str(),
+                 percent(packed_, original_).c_str(), grouped(blocks_listed_).c_str(), rows_);
 }
 
 }  // namespace wordperm

@@ -31,6 +31,12 @@ TEST(Checksums, CheckValuesAndEveryLengthMatchTheBitwiseReference) {
     for (unsigned n = 0; n < 40; ++n) {
         EXPECT_EQ(crc32(bytes), bitwise<std::uint32_t>(bytes, 0xEDB88320u)) << n;
         EXPECT_EQ(crc64(bytes), bitwise<std::uint64_t>(bytes, 0xC96C5795D7870F42ull)) << n;
+        // Continued from any split, the CRC is the whole's.
+        const std::span<const std::uint8_t> all(bytes);
+        for (std::size_t cut = 0; cut <= bytes.size(); ++cut) {
+            EXPECT_EQ(crc32(all.subspan(cut), crc32(all.first(cut))), crc32(all)) << n;
+            EXPECT_EQ(crc64(all.subspan(cut), crc64(all.first(cut))), crc64(all)) << n;
+        }
         bytes.push_back(static_cast<std::uint8_t>(n * 37 + 255));
     }
 }

@@ -113,8 +113,8 @@ TEST(GoldenArchives, VersionOneLibraryStagesUnpack) {
     if (!library_stages_built()) GTEST_SKIP() << "built without the compression libraries";
     for (const char* file : {"wordpack-1/stage-2.wpk", "wordpack-1/stage-3.wpk",
                              "wordpack-1/stage-4.wpk", "wordpack-1/stage-5.wpk"})
-        expect_unpacks({file, 12542,
-                        "abee6230ce5d002646365701083663b13c75b142a14e660d1e368d521188bba1"});
+        expect_unpacks(
+            {file, 12542, "abee6230ce5d002646365701083663b13c75b142a14e660d1e368d521188bba1"});
 }
 
 }  // namespace

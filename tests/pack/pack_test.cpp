@@ -1,6 +1,6 @@
 // The archive end to end: byte-exact round trips of every kind of list and of the edge cases,
-// the choice of order model on lists whose order is known, and refusal of every damaged or
-// truncated archive.
+// whatever the blocks and threads; concatenations; the choice of order model on lists whose order
+// is known; and refusal of every damaged or truncated archive.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "pack/container.h"
+#include "pack/checksums.h"
+#include "pack/frame.h"
 #include "pack/order_models.h"
 #include "pack/pack.h"
 #include "support/random_words.h"
@@ -24,21 +25,18 @@ Bytes bytes_of(const std::string& s) {
     return Bytes(s.begin(), s.end());
 }
 
-Bytes pack_list(const Bytes& list, bool library_stages = true) {
+Bytes pack_list(const Bytes& list, const PackSettings& settings = {}) {
     Bytes archive;
-    EXPECT_EQ(pack(list, archive, PackOptions{library_stages}), PackStatus::ok);
+    EXPECT_EQ(pack(list, archive, settings), PackStatus::ok);
     return archive;
 }
 
-void expect_round_trip(const Bytes& list, bool with_library_stages = true) {
-    for (const bool library_stages : {false, true}) {
-        if (library_stages && !with_library_stages) continue;
-        const Bytes archive = pack_list(list, library_stages);
-        Bytes restored;
-        ASSERT_EQ(unpack(archive, restored), UnpackStatus::ok);
-        ASSERT_EQ(restored, list);
-        EXPECT_EQ(pack_list(list, library_stages), archive) << "packing is not deterministic";
-    }
+void expect_round_trip(const Bytes& list, const PackSettings& settings = {}) {
+    const Bytes archive = pack_list(list, settings);
+    Bytes restored;
+    ASSERT_EQ(unpack(archive, restored), UnpackStatus::ok);
+    ASSERT_EQ(restored, list);
+    EXPECT_EQ(pack_list(list, settings), archive) << "packing is not deterministic";
 }
 
 std::string lines_of(std::vector<std::string> words, const char* tail = "\n") {
@@ -73,6 +71,8 @@ TEST(Pack, EdgeCasesRoundTrip) {
     for (const std::string& list : cases) {
         SCOPED_TRACE(::testing::PrintToString(list));
         expect_round_trip(bytes_of(list));
+        // The smallest blocks cut the longer lists, some lines among them.
+        expect_round_trip(bytes_of(list), {.block_bytes = kSmallestBlockBytes, .threads = 3});
     }
 }
 
@@ -88,10 +88,83 @@ TEST(Pack, RandomListsRoundTrip) {
         for (const WordFileShape& shape : shapes) {
             SCOPED_TRACE(seed);
             SCOPED_TRACE(shape.lines + shape.alphabet);
-            // The library stages have their own tests; one list in all tries them here.
-            expect_round_trip(bytes_of(random_word_file(seed, shape)),
-                              seed == 1 && shape.distinct != 0);
+            expect_round_trip(bytes_of(random_word_file(seed, shape)));
         }
+}
+
+// Blocks cut at line feeds, in the middle of lines longer than a block, and with a last block of
+// one line or one byte; each block's list comes back in its place whatever the number of threads,
+// and the archive is the same for every number.
+TEST(Pack, BlocksComeBackInOrderWhateverTheThreads) {
+    std::string list;
+    std::mt19937_64 random(6);
+    for (int i = 0; i < 3000; ++i)
+        list += std::string(1 + random() % (i % 500 == 0 ? 3000 : 12),
+                            static_cast<char>('a' + random() % 26)) +
+                "\n";
+    const std::string lists[] = {list, list + "x", list + "last line\n",
+                                 list.substr(0, kSmallestBlockBytes * 7)};
+    for (const std::string& each : lists) {
+        SCOPED_TRACE(each.size());
+        const Bytes original = bytes_of(each);
+        const Bytes one = pack_list(original, {.block_bytes = kSmallestBlockBytes, .threads = 1});
+        ArchiveInfo info;
+        ASSERT_EQ(describe(one, info), UnpackStatus::ok);
+        EXPECT_GE(info.blocks.size(), 7u);
+        std::uint64_t bytes = 0, lines = 0;
+        for (const BlockInfo& block : info.blocks) {
+            EXPECT_LE(block.header.list_bytes, kSmallestBlockBytes);
+            bytes += block.header.list_bytes;
+            lines += block.header.lines;
+        }
+        EXPECT_EQ(bytes, original.size());
+        EXPECT_EQ(info.list_bytes, original.size());
+        // A line cut by a block's edge counts in both blocks.
+        EXPECT_GE(lines, static_cast<std::uint64_t>(std::count(each.begin(), each.end(), '\n')));
+        for (const unsigned threads : {2u, 8u}) {
+            EXPECT_EQ(pack_list(original, {.block_bytes = kSmallestBlockBytes, .threads = threads}),
+                      one);
+            Bytes restored;
+            ASSERT_EQ(unpack(one, restored, {.threads = threads}), UnpackStatus::ok);
+            EXPECT_EQ(restored, original);
+        }
+    }
+}
+
+// Archives joined end to end are one archive of the lists joined end to end, a version 1 archive
+// and an empty list's among them; a bare last line runs into the next list's first, as the bytes
+// do when the lists themselves are joined.
+TEST(Pack, ConcatenatedArchivesGiveTheConcatenatedLists) {
+    const std::string lists[] = {"b\na\nc", "", "d\nd\ne\n", "\n", "f"};
+    // A version 1 archive of "b\na\n".
+    const Bytes version1 = {0x89, 0x57, 0x50, 0x4B, 0x01, 0x00, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00,
+                            0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x37, 0x7F,
+                            0x28, 0x36, 0xF9, 0xB4, 0xC5, 0x77, 0x01, 0x0C, 0x04, 0x00, 0x00, 0x00,
+                            0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00,
+                            0xB2, 0x7A, 0xCE, 0x72, 0xEB, 0xDD, 0xE6, 0x9D};
+    Bytes joined_archive, joined_list;
+    for (const std::string& list : lists) {
+        const Bytes archive = pack_list(bytes_of(list));
+        joined_archive.insert(joined_archive.end(), archive.begin(), archive.end());
+        joined_list.insert(joined_list.end(), list.begin(), list.end());
+        if (list.empty()) {
+            joined_archive.insert(joined_archive.end(), version1.begin(), version1.end());
+            joined_list.insert(joined_list.end(), {'b', '\n', 'a', '\n'});
+        }
+    }
+    Bytes restored;
+    ASSERT_EQ(unpack(joined_archive, restored, {.threads = 2}), UnpackStatus::ok);
+    EXPECT_EQ(restored, joined_list);
+    ArchiveInfo info;
+    ASSERT_EQ(describe(joined_archive, info), UnpackStatus::ok);
+    EXPECT_EQ(info.frames, 6u);
+    EXPECT_EQ(info.list_bytes, joined_list.size());
+    // Bytes after the last archive that are not an archive make the whole a damaged one.
+    for (const Bytes& tail : {Bytes{0}, Bytes{0x89, 0x57}, bytes_of("more")}) {
+        Bytes spoiled = joined_archive;
+        spoiled.insert(spoiled.end(), tail.begin(), tail.end());
+        EXPECT_EQ(unpack(spoiled, restored), UnpackStatus::damaged);
+    }
 }
 
 // The keys of the reference orders, written plainly: the lines are sorted by key, then by
@@ -157,101 +230,54 @@ TEST(Pack, KnownOrdersCostNearlyNothing) {
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.reference));
         const Bytes list = bytes_of(lines_of(c.list));
-        const Bytes archive = pack_list(list, false);
+        const Bytes archive = pack_list(list);
         ArchiveInfo info;
         ASSERT_EQ(describe(archive, info), UnpackStatus::ok);
-        // A descending list is also the uniform code's cheapest case: every line the largest.
-        if (info.order_model != static_cast<std::uint8_t>(OrderModel::uniform)) {
-            EXPECT_EQ(info.reference, c.reference);
-            EXPECT_EQ(info.reversed, c.reversed);
-        }
-        EXPECT_LT(info.order_bytes, 16u);
+        ASSERT_EQ(info.blocks.size(), 1u);
+        const SectionEntry& order = info.blocks[0].header.sections[2];
+        EXPECT_NE(order.stage, static_cast<std::uint8_t>(OrderModel::uniform));
+        EXPECT_EQ(order.variant / 2, static_cast<std::uint8_t>(c.reference));
+        EXPECT_EQ(order.variant % 2 != 0, c.reversed);
+        EXPECT_LT(order.bytes, 16u);
         Bytes restored;
         ASSERT_EQ(unpack(archive, restored), UnpackStatus::ok);
         EXPECT_EQ(restored, list);
     }
 }
 
+// Every header and section is under a CRC-32, and every section is the one code of what it
+// holds: a flipped bit is refused by the checksums, and with the sections' checksum made right
+// again, by the decoders themselves, which accept no other code for the same lines.
 TEST(Pack, EveryFlippedBitAndEveryTruncationIsRefused) {
     const Bytes lists[] = {
         bytes_of(random_word_file(9, {.lines = 60, .distinct = 20})),
         bytes_of(random_word_file(9, {.lines = 40, .alphabet = 256, .final_line_feed = false})),
     };
     for (const Bytes& list : lists) {
-        for (const bool library_stages : {true, false}) {
-            const Bytes archive = pack_list(list, library_stages);
-            Bytes restored;
-            for (std::size_t bit = 0; bit < archive.size() * 8; ++bit) {
-                Bytes damaged = archive;
-                damaged[bit / 8] ^= static_cast<std::uint8_t>(1u << (bit % 8));
-                ASSERT_NE(unpack(damaged, restored), UnpackStatus::ok) << "bit " << bit;
-            }
-            for (std::size_t size = 0; size < archive.size(); ++size)
-                ASSERT_NE(unpack(std::span(archive).first(size), restored), UnpackStatus::ok)
-                    << "size " << size;
-            // With the archive's checksum made right again the decoders meet the damage
-            // themselves: they must refuse it, or give back the list unchanged.
-            const std::size_t body = archive.size() - kTrailerBytes;
-            for (std::size_t bit = 0; bit < body * 8; bit += 23) {
-                Bytes damaged = archive;
-                damaged[bit / 8] ^= static_cast<std::uint8_t>(1u << (bit % 8));
-                const std::uint32_t crc = archive_checksum(std::span(damaged).first(body));
-                for (std::size_t i = 0; i < kTrailerBytes; ++i)
-                    damaged[body + i] = static_cast<std::uint8_t>(crc >> (8 * i));
-                if (unpack(damaged, restored) == UnpackStatus::ok) {
-                    ASSERT_EQ(restored, list) << "bit " << bit;
-                }
-            }
-        }
-    }
-}
-
-Bytes from_hex(const std::string& hex) {
-    Bytes bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    return bytes;
-}
-
-// Archives made by this version: they must unpack for as long as the version is read, and
-// packing their lists again (library stages aside) must give the same bytes, so neither the
-// format nor a model drifts unnoticed. Made again only on purpose; archives that no longer
-// unpack need a new version number.
-TEST(Pack, ArchivesByteForByte) {
-    const struct {
-        const char* list;
-        const char* archive;  // hex
-    } cases[] = {
-        {"",  // no line: no section
-         "8957504B0100000000000000000000000000000000000000"
-         "0000000000000000000000000000000000000000000000000EB2E117"},
-        {"b\na\n",  // uniform order, empty code
-         "8957504B010004000000000000000200000002000000377F"
-         "2836F9B4C577010C04000000000000000000010000000000B27ACE72EBDDE69D"},
-        {"apple\napples\napply\nbanana\nband\nbandana\ncar\ncars\n",  // cursor, byte order
-         "8957504B01003000000000000000080000000800000062F5"
-         "9705F0392093010C1C000000000000000000020001000000"
-         "B23909A979FF122F1C3C9827CE10A202F6DC8995E36C2C3834128082033CEB44CB"},
-        {"x\ny\nx\nx\ny\nz\nx\nz\n",  // counts
-         "8957504B01001000000000000000080000000300000058A9"
-         "95A3D8F5DE80010C05000000010003000000010002000000"
-         "9AD09D78031010503999A8F2663D"},
-        {"Aaron\naback\nabacus\nAbbey\nabbey's\nabbot\nABC\nabc\n",  // cursor, sort -df
-         "8957504B01002F000000000000000800000008000000CE80"
-         "B2100274BCAF010C20000000000000000000020401000000"
-         "CE2A5D480366391D219EDCC35269ED75C3C89FF799A09216DEA16F66C2B78EB20381C49342"},
-        {"kiwi\nfig\nplum\napple\npear\ndate\nlime",  // bare last line
-         "8957504B010122000000000000000700000007000000AF7E"
-         "4BEB153779A5010C1D000000000000000000010002000000"
-         "B23909A979FF7CD3FEBF6B4061405837300CF4103277AB236BD96B144D7F0270533AEA"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.list);
-        const Bytes archive = from_hex(c.archive);
+        const Bytes archive = pack_list(list);
         Bytes restored;
-        ASSERT_EQ(unpack(archive, restored), UnpackStatus::ok);
-        EXPECT_EQ(restored, bytes_of(c.list));
-        EXPECT_EQ(pack_list(bytes_of(c.list), false), archive);
+        for (std::size_t bit = 0; bit < archive.size() * 8; ++bit) {
+            Bytes damaged = archive;
+            damaged[bit / 8] ^= static_cast<std::uint8_t>(1u << (bit % 8));
+            ASSERT_NE(unpack(damaged, restored), UnpackStatus::ok) << "bit " << bit;
+        }
+        for (std::size_t size = 0; size < archive.size(); ++size)
+            ASSERT_NE(unpack(std::span(archive).first(size), restored), UnpackStatus::ok)
+                << "size " << size;
+        ArchiveInfo info;
+        ASSERT_EQ(describe(archive, info), UnpackStatus::ok);
+        const BlockHeader& header = info.blocks[0].header;
+        const std::size_t first = kFrameHeaderBytes + block_header_bytes(header).size();
+        const std::size_t end =
+            first + header.sections[0].bytes + header.sections[1].bytes + header.sections[2].bytes;
+        for (std::size_t bit = first * 8; bit < end * 8; ++bit) {
+            Bytes damaged = archive;
+            damaged[bit / 8] ^= static_cast<std::uint8_t>(1u << (bit % 8));
+            const std::uint32_t crc = crc32(std::span(damaged).subspan(first, end - first));
+            for (std::size_t i = 0; i < kBlockTrailerBytes; ++i)
+                damaged[end + i] = static_cast<std::uint8_t>(crc >> (8 * i));
+            ASSERT_NE(unpack(damaged, restored), UnpackStatus::ok) << "bit " << bit;
+        }
     }
 }
 
@@ -259,11 +285,15 @@ TEST(Pack, RefusalsSayWhy) {
     const Bytes archive = pack_list(bytes_of("b\na\n"));
     Bytes restored;
     EXPECT_EQ(unpack(bytes_of("hello\n"), restored), UnpackStatus::not_an_archive);
+    EXPECT_EQ(unpack({}, restored), UnpackStatus::not_an_archive);
     Bytes newer = archive;
-    newer[4] = kArchiveVersion + 1;
+    newer[4] = 3;
     EXPECT_EQ(unpack(newer, restored), UnpackStatus::unsupported);
-    EXPECT_EQ(unpack(archive, restored, 3), UnpackStatus::too_large);
-    EXPECT_EQ(unpack(archive, restored, 4), UnpackStatus::ok);
+    Bytes flagged = archive;
+    flagged[5] = 1;
+    EXPECT_EQ(unpack(flagged, restored), UnpackStatus::unsupported);
+    EXPECT_EQ(unpack(archive, restored, {.memory_limit = 1 << 20}), UnpackStatus::memory_limit);
+    EXPECT_EQ(unpack(archive, restored, {.memory_limit = 0}), UnpackStatus::ok);
 }
 
 }  // namespace

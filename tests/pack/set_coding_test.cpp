@@ -1,12 +1,12 @@
-// The set's coders: the context-mixing model and every library stage round trip sets of every
-// kind, and their readers refuse what no set can be.
+// The set's coders: the context-mixing model round trips sets of every kind by each version's
+// rules, stops soon once it reads past its code, and the byte form's reader refuses what no set
+// can be.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "pack/front_coding.h"
-#include "pack/library_stages.h"
 #include "pack/line_set.h"
 #include "pack/section_coding.h"
 #include "pack/set_model.h"
@@ -33,41 +33,46 @@ std::vector<LineSet> sample_sets() {
     return sets;
 }
 
-TEST(SetCoding, ModelAndLibraryStagesRoundTrip) {
-    for (const LineSet& set : sample_sets()) {
-        SCOPED_TRACE(set.distinct());
-        const std::uint32_t d = static_cast<std::uint32_t>(set.distinct());
-        const Bytes code = encode_section([&](RangeEncoder& encoder, Stream& stream) {
-            encode_set(encoder, stream, set, kSetTableBitsMin);
-        });
-        LineSet decoded;
-        SectionDecoder in(code);
-        ASSERT_TRUE(
-            decode_set(in.decoder, in.stream, d, set.bytes.size(), kSetTableBitsMin, decoded));
-        EXPECT_EQ(decoded.bytes, set.bytes);
-        EXPECT_EQ(decoded.start, set.start);
-        // One byte less room than the lines need is refused.
-        if (!set.bytes.empty()) {
-            SectionDecoder again(code);
-            EXPECT_FALSE(decode_set(again.decoder, again.stream, d, set.bytes.size() - 1,
-                                    kSetTableBitsMin, decoded));
-        }
-        const Bytes form = front_code(set);
-        for (const LibraryStage stage : kLibraryStages) {
-            // pack never hands the libraries an empty set; a build may lack them
-            if (form.empty() || !library_stages_built()) break;
-            const auto packed = library_compress(stage, form);
-            ASSERT_TRUE(packed);
-            Bytes unpacked;
-            ASSERT_TRUE(library_decompress(stage, *packed, form.size(), unpacked));
-            EXPECT_EQ(unpacked, form);
-            if (!form.empty()) {
-                EXPECT_FALSE(library_decompress(stage, *packed, form.size() - 1, unpacked));
-                EXPECT_LE(unpacked.size(), form.size() - 1);
+TEST(SetCoding, ModelRoundTripsByEachVersionsRules) {
+    for (const FormatVersion version : {FormatVersion::v1, FormatVersion::v2}) {
+        for (const LineSet& set : sample_sets()) {
+            SCOPED_TRACE(set.distinct());
+            const auto d = static_cast<std::uint32_t>(set.distinct());
+            const Bytes code = encode_section([&](RangeEncoder& encoder, Stream& stream) {
+                encode_set(encoder, stream, set, kSetTableBitsMin, version);
+            });
+            LineSet decoded;
+            SectionDecoder in(code);
+            ASSERT_TRUE(decode_set(in.decoder, in.stream, d, set.bytes.size(), kSetTableBitsMin,
+                                   version, 8, decoded));
+            EXPECT_TRUE(in.ends_exactly());
+            EXPECT_EQ(decoded.bytes, set.bytes);
+            EXPECT_EQ(decoded.start, set.start);
+            // One byte less room than the lines need is refused.
+            if (!set.bytes.empty()) {
+                SectionDecoder again(code);
+                EXPECT_FALSE(decode_set(again.decoder, again.stream, d, set.bytes.size() - 1,
+                                        kSetTableBitsMin, version, 8, decoded));
             }
         }
-        ASSERT_TRUE(front_decode(form, d, set.bytes.size(), decoded));
-        EXPECT_EQ(decoded.bytes, set.bytes);
+    }
+}
+
+// A code cut short, or none at all, makes the decoder read on past its end as if every byte there
+// were 0xFF, where it could run on through lines of made-up bytes up to the room it is given: it
+// must stop once it has read further past the end than an encoder ever leaves a code.
+TEST(SetCoding, DecodingStopsSoonPastTheCodesEnd) {
+    const LineSet set = set_of(testing::random_word_file(4, {.lines = 3000}));
+    const Bytes code = encode_section([&](RangeEncoder& encoder, Stream& stream) {
+        encode_set(encoder, stream, set, 16, FormatVersion::v2);
+    });
+    for (const std::size_t kept : {std::size_t{0}, std::size_t{1}, code.size() / 2}) {
+        SCOPED_TRACE(kept);
+        SectionDecoder in(std::span<const std::uint8_t>(code).first(kept));
+        LineSet decoded;
+        EXPECT_FALSE(decode_set(in.decoder, in.stream, UINT32_MAX, UINT32_MAX - 1, 16,
+                                FormatVersion::v2, 8, decoded));
+        EXPECT_LE(in.memory.past_end_reads(), 9u);
     }
 }
 

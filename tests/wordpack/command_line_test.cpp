@@ -44,7 +44,8 @@ TEST(PackCommandLine, ArgumentsGiveTheirOptions) {
         {{"-o", "x", "-c", "a"}, Action::usage_error},
         {{"-o", "x", "a", "b"}, Action::usage_error},
         {{"-t", "-o", "x", "a"}, Action::usage_error},
-        {{"-c", "a", "b"}, Action::usage_error},
+        // Archives joined are an archive of the lists joined.
+        {{"-c", "a", "b"}, Action::run, Operation::pack, true, {}, false, 1, {"a", "b"}},
         {{"-dc", "a", "b"}, Action::run, Operation::unpack, true, {}, false, 1, {"a", "b"}},
     };
     for (const Row& row : rows) {
@@ -64,6 +65,49 @@ TEST(PackCommandLine, ArgumentsGiveTheirOptions) {
         EXPECT_EQ(parsed.options.force, row.force);
         EXPECT_EQ(parsed.options.verbosity, row.verbosity);
         EXPECT_EQ(parsed.options.files, row.files);
+    }
+}
+
+TEST(PackCommandLine, LevelsThreadsAndSizes) {
+    struct SizeRow {
+        std::vector<std::string> arguments;
+        bool accepted;
+        int level = 0;
+        unsigned threads = 0;
+        std::uint64_t block_bytes = 0;
+        std::optional<std::uint64_t> memory_limit = std::nullopt;
+    };
+    const SizeRow rows[] = {
+        {{"-9"}, true, 9},
+        {{"-3v", "--fast"}, true, 1},
+        {{"--best"}, true, 9},
+        {{"-T2"}, true, 0, 2},
+        {{"-T", "0"}, true, 0, 0},
+        {{"--threads=8", "-d"}, true, 0, 8},
+        {{"--block-size=1M"}, true, 0, 0, 1 << 20},
+        {{"--block-size", "2048k"}, true, 0, 0, 2 << 20},
+        {{"-M", "100MiB"}, true, 0, 0, 0, std::uint64_t{100} << 20},
+        {{"--memlimit=0"}, true, 0, 0, 0, 0},
+        {{"-M2G"}, true, 0, 0, 0, std::uint64_t{2} << 30},
+        {{"-T", "x"}, false},
+        {{"-T-1"}, false},
+        {{"-T5000"}, false},
+        {{"--block-size=100"}, false},
+        {{"--block-size=2G"}, false},
+        {{"-M", "5Q"}, false},
+        {{"-M", "99999999999999999999"}, false},
+        {{"-B", "1M"}, false},
+        {{"--memlimit"}, false},
+    };
+    for (const SizeRow& row : rows) {
+        SCOPED_TRACE(row.arguments[0]);
+        const ParsedCommandLine parsed = parse_command_line(row.arguments);
+        ASSERT_EQ(parsed.action == Action::run, row.accepted) << parsed.error;
+        if (!row.accepted) continue;
+        EXPECT_EQ(parsed.options.level, row.level);
+        EXPECT_EQ(parsed.options.threads, row.threads);
+        EXPECT_EQ(parsed.options.block_bytes, row.block_bytes);
+        EXPECT_EQ(parsed.options.memory_limit, row.memory_limit);
     }
 }
 

@@ -1,0 +1,128 @@
+// The reference orders against plain sorts by keys written out from their definitions: sort -d's
+// (letters, digits, blanks), sort -df's (the same, lower case as upper), and the accent-folded
+// one (every Latin-1 letter of UTF-8 as its base letters, the signs × and ÷ kept as the bytes
+// they are, ß as ss, æ as ae, œ as oe, other bytes above 127 kept), lines with equal keys in byte
+// order; each reversed too.
+#include "pack/reference_order.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "pack/line_set.h"
+
+namespace wordperm {
+namespace {
+
+bool ascii_alnum(unsigned char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+std::string dictionary_key(const std::string& line, bool fold) {
+    std::string key;
+    for (const unsigned char c : line)
+        if (ascii_alnum(c) || c == ' ' || c == '\t')
+            key += static_cast<char>(fold && c >= 'a' && c <= 'z' ? c - 32 : c);
+    return key;
+}
+
+std::string accents_key(const std::string& line) {
+    // The second byte of C3 xx for each Latin-1 letter, and what it folds to.
+    static const std::map<unsigned char, std::string> kLatin1 = {
+        {0x80, "a"}, {0x81, "a"}, {0x82, "a"},  {0x83, "a"}, {0x84, "a"}, {0x85, "a"}, {0x86, "ae"},
+        {0x87, "c"}, {0x88, "e"}, {0x89, "e"},  {0x8A, "e"}, {0x8B, "e"}, {0x8C, "i"}, {0x8D, "i"},
+        {0x8E, "i"}, {0x8F, "i"}, {0x90, "d"},  {0x91, "n"}, {0x92, "o"}, {0x93, "o"}, {0x94, "o"},
+        {0x95, "o"}, {0x96, "o"}, {0x98, "o"},  {0x99, "u"}, {0x9A, "u"}, {0x9B, "u"}, {0x9C, "u"},
+        {0x9D, "y"}, {0x9E, "t"}, {0x9F, "ss"}, {0xA0, "a"}, {0xA1, "a"}, {0xA2, "a"}, {0xA3, "a"},
+        {0xA4, "a"}, {0xA5, "a"}, {0xA6, "ae"}, {0xA7, "c"}, {0xA8, "e"}, {0xA9, "e"}, {0xAA, "e"},
+        {0xAB, "e"}, {0xAC, "i"}, {0xAD, "i"},  {0xAE, "i"}, {0xAF, "i"}, {0xB0, "d"}, {0xB1, "n"},
+        {0xB2, "o"}, {0xB3, "o"}, {0xB4, "o"},  {0xB5, "o"}, {0xB6, "o"}, {0xB8, "o"}, {0xB9, "u"},
+        {0xBA, "u"}, {0xBB, "u"}, {0xBC, "u"},  {0xBD, "y"}, {0xBE, "t"}, {0xBF, "y"}};
+    std::string key;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const auto c = static_cast<unsigned char>(line[i]);
+        const auto next = i + 1 < line.size() ? static_cast<unsigned char>(line[i + 1]) : 0;
+        if (c == 0xC3 && kLatin1.count(next)) {
+            key += kLatin1.at(next);
+            ++i;
+        } else if (c == 0xC5 && (next == 0x92 || next == 0x93)) {
+            key += "oe";
+            ++i;
+        } else if (ascii_alnum(c) || c >= 0x80) {
+            key += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        }
+    }
+    return key;
+}
+
+TEST(ReferenceOrder, EachOrderIsItsKeysThenTheBytes) {
+    std::vector<std::string> words = {"a-b",
+                                      "ab",
+                                      "Ab",
+                                      "AB",
+                                      "a b",
+                                      "a\tb",
+                                      "a.b",
+                                      "",
+                                      " ",
+                                      "zebra",
+                                      "Zebra",
+                                      "3x",
+                                      "x3",
+                                      "\xc3\xa9t\xc3\xa9",
+                                      "ete",
+                                      "\xc3\x89t\xc3\xa9",
+                                      "\xc3\x97"
+                                      "2",
+                                      "x",
+                                      "\xc3\xb7",
+                                      "stra\xc3\x9f"
+                                      "e",
+                                      "strasse",
+                                      "\xc3\xa6on",
+                                      "aeon",
+                                      "\xc5\x93uf",
+                                      "oeuf",
+                                      "\xc5\x82\xc3\xb3d\xc5\xba",
+                                      "lodz",
+                                      "\xc3",
+                                      "\xc3\x41",
+                                      "\xff",
+                                      "caf\xc3\xa9",
+                                      "cafe",
+                                      "Cafe",
+                                      "na\xc3\xafve"};
+    std::sort(words.begin(), words.end());
+    std::string list;
+    for (const std::string& word : words)
+        list += word + "\n";
+    const LineSet set = split_list(std::vector<std::uint8_t>(list.begin(), list.end())).set;
+    ASSERT_EQ(set.distinct(), words.size());
+    const std::pair<ReferenceOrder, std::string (*)(const std::string&)> orders[] = {
+        {ReferenceOrder::byte, [](const std::string& w) { return w; }},
+        {ReferenceOrder::dictionary, [](const std::string& w) { return dictionary_key(w, false); }},
+        {ReferenceOrder::dictionary_folded,
+         [](const std::string& w) { return dictionary_key(w, true); }},
+        {ReferenceOrder::accents_folded, accents_key},
+    };
+    for (const auto& [order, key] : orders) {
+        SCOPED_TRACE(static_cast<int>(order));
+        std::vector<std::string> expected = words;
+        std::stable_sort(
+            expected.begin(), expected.end(),
+            [&](const std::string& a, const std::string& b) { return key(a) < key(b); });
+        for (const bool reversed : {false, true}) {
+            const std::vector<std::uint32_t> rank = reference_ranks(set, order, reversed);
+            std::vector<std::string> got(words.size());
+            for (std::size_t k = 0; k < words.size(); ++k)
+                got[reversed ? words.size() - 1 - rank[k] : rank[k]] = words[k];
+            EXPECT_EQ(got, expected) << (reversed ? "reversed" : "");
+        }
+    }
+}
+
+}  // namespace
+}  // namespace wordperm
