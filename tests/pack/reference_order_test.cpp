@@ -44,7 +44,8 @@ std::string accents_key(const std::string& line) {
     std::string key;
     for (std::size_t i = 0; i < line.size(); ++i) {
         const auto c = static_cast<unsigned char>(line[i]);
-        const auto next = i + 1 < line.size() ? static_cast<unsigned char>(line[i + 1]) : 0;
+        const unsigned char next =
+            i + 1 < line.size() ? static_cast<unsigned char>(line[i + 1]) : 0;
         if (c == 0xC3 && kLatin1.count(next)) {
             key += kLatin1.at(next);
             ++i;
@@ -86,7 +87,8 @@ TEST(ReferenceOrder, EachOrderIsItsKeysThenTheBytes) {
                                       "aeon",
                                       "\xc5\x93uf",
                                       "oeuf",
-                                      "\xc5\x82\xc3\xb3d\xc5\xba",
+                                      "\xc5\x82\xc3\xb3"
+                                      "d\xc5\xba",
                                       "lodz",
                                       "\xc3",
                                       "\xc3\x41",
