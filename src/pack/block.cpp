@@ -165,6 +165,8 @@ class CheckedWriter final : public ByteWriter {
 // of a block whose last line is bare.
 class LineWriter {
   public:
+    static constexpr std::size_t kRunBytes = std::size_t{1} << 16;
+
     LineWriter(ByteWriter& sink, const LineSet& set, const BlockHeader& header)
         : checked_(sink),
           out_(checked_),
@@ -179,6 +181,23 @@ class LineWriter {
         return out_.append(reinterpret_cast<const std::uint8_t*>(line.data()), line.size()) &&
                (left_ == 0 && bare_ ? true : out_.append(&kLineFeed, 1));
     }
+    // Writes line k `times` times, in runs of many copies at once.
+    bool repeat(std::uint32_t k, std::uint64_t times) {
+        const std::string_view line = set_.line(k);
+        const std::size_t copies = std::max<std::size_t>(1, kRunBytes / (line.size() + 1));
+        std::string run;
+        for (std::size_t c = 0; c < copies; ++c)
+            run.append(line).push_back('\n');
+        for (; times > copies; times -= copies) {
+            left_ -= copies;
+            if (!out_.append(reinterpret_cast<const std::uint8_t*>(run.data()), run.size()))
+                return false;
+        }
+        for (; times > 0; --times)
+            if (!put(k)) return false;
+        return true;
+    }
+
     bool finish() { return out_.flush(); }
     std::uint64_t crc() const { return checked_.crc(); }
 
@@ -202,12 +221,9 @@ BlockStatus write_lines(const BlockHeader& header, std::span<const std::uint8_t>
                         const LineSet& set, LineWriter& out) {
     const SectionEntry& entry = header.sections[2];
     const std::uint32_t d = static_cast<std::uint32_t>(set.distinct());
-    if (entry.stage == 0) {
+    if (entry.stage == 0)
         // One line, or one distinct line N times: nothing to decode.
-        for (std::uint64_t i = 0; i < header.lines; ++i)
-            if (!out.put(0)) return BlockStatus::write_failed;
-        return BlockStatus::ok;
-    }
+        return out.repeat(0, header.lines) ? BlockStatus::ok : BlockStatus::write_failed;
     const std::uint64_t most = most_past_end_reads(header.version, 2);
     const auto model = static_cast<OrderModel>(entry.stage);
     SectionDecoder in(section);

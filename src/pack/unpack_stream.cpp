@@ -154,7 +154,8 @@ class CountingWriter final : public ByteWriter {
 
 struct Decoded {
     BlockStatus status = BlockStatus::ok;
-    std::vector<std::uint8_t> list;
+    std::vector<std::uint8_t> list;  // the block's list, unless it went straight out
+    std::uint64_t list_bytes = 0;
 };
 
 struct Task {
@@ -303,18 +304,28 @@ class Unpacker {
         return status_of(status);
     }
 
-    // Decodes on a task of its own into a list of its own, held until the blocks before it are
-    // out; as many tasks run at once as there are threads and the memory limit allows.
+    // Decodes on a task of its own; as many tasks run at once as there are threads and the
+    // memory limit allows. The oldest task writes its lines straight out, as does every task of
+    // a test (which only counts them); the others hold theirs until the blocks before are out.
     UnpackStatus decode_beside(ReadBlock block, std::uint64_t memory) {
         while (!tasks_.empty() &&
                (tasks_.size() >= threads_ ||
                 (settings_.memory_limit != 0 && in_flight_ + memory > settings_.memory_limit)))
             if (const UnpackStatus status = write_oldest(); status != UnpackStatus::ok)
                 return status;
-        auto job = [block = std::move(block)]() {
+        ByteWriter* straight = tasks_.empty() && &list_ != &counter_ ? &list_ : nullptr;
+        const bool counted = &list_ == &counter_;
+        auto job = [block = std::move(block), straight, counted]() {
             Decoded decoded;
-            VectorWriter out(decoded.list);
-            decoded.status = unpack_block(block.header, block.sections(), out);
+            if (straight || counted) {
+                CountingWriter count;
+                decoded.status = unpack_block(block.header, block.sections(),
+                                              straight ? *straight : count);
+            } else {
+                VectorWriter out(decoded.list);
+                decoded.status = unpack_block(block.header, block.sections(), out);
+            }
+            decoded.list_bytes = block.header.list_bytes;
             return decoded;
         };
         try {
@@ -334,7 +345,7 @@ class Unpacker {
         if (decoded.status != BlockStatus::ok) return status_of(decoded.status);
         if (!decoded.list.empty() && !list_.write(decoded.list.data(), decoded.list.size()))
             return UnpackStatus::write_failed;
-        written_ += decoded.list.size();
+        written_ += decoded.list_bytes;
         return UnpackStatus::ok;
     }
 
