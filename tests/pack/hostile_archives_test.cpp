@@ -1,0 +1,201 @@
+// Archives made by a stranger: every lie a header, an index or a footer can tell, each with its
+// checksums made right so that the reader meets the lie itself. Each must be refused with its
+// status, at once: nothing is sized by a claim, and a claim of more memory than the limit allows
+// is refused before anything is read behind it (a hang or an allocation of the claim would show
+// as a test that does not end, or ends out of memory).
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "pack/checksums.h"
+#include "pack/frame.h"
+#include "pack/order_models.h"
+#include "pack/pack.h"
+
+namespace wordperm {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void put(Bytes& out, std::uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+Bytes version1(std::uint64_t size, std::uint32_t lines, std::uint32_t distinct,
+               std::array<SectionEntry, kSections> entries, const Bytes& sections = {}) {
+    Bytes out = {0x89, 'W', 'P', 'K', 1, 0};
+    put(out, size, 8);
+    put(out, lines, 4);
+    put(out, distinct, 4);
+    put(out, 0, 8);
+    for (const SectionEntry& entry : entries) {
+        out.push_back(entry.stage);
+        out.push_back(entry.variant);
+        put(out, entry.bytes, 4);
+    }
+    out.insert(out.end(), sections.begin(), sections.end());
+    put(out, crc32(out), 4);
+    return out;
+}
+
+// What a crafted version 2 archive changes of what the header says.
+struct Lies {
+    std::uint64_t index_blocks = 1;       // what the index says
+    std::uint64_t index_size_change = 0;  // added to the footer's index size
+    std::uint64_t index_list_bytes_change = 0;
+    std::uint8_t kind = kBlockKind;
+    std::uint8_t flags = 0;  // set besides the header's own
+};
+
+Bytes version2(const BlockHeader& header, const Bytes& sections, const Lies& lies = {}) {
+    Bytes out = {0x89, 'W', 'P', 'K', 2, 0};
+    Bytes block = block_header_bytes(header);
+    if (lies.kind != kBlockKind || lies.flags != 0) {
+        block[0] = lies.kind;
+        block[1] |= lies.flags;
+        block.resize(block.size() - 4);
+        put(block, crc32(block), 4);
+    }
+    out.insert(out.end(), block.begin(), block.end());
+    out.insert(out.end(), sections.begin(), sections.end());
+    put(out, crc32(sections), 4);
+    const IndexEntry entry{header.list_bytes + lies.index_list_bytes_change, header.lines,
+                           packed_block_bytes(header), header.list_crc};
+    const std::vector<IndexEntry> entries(lies.index_blocks, entry);
+    const Bytes index = index_bytes(entries);
+    out.insert(out.end(), index.begin(), index.end());
+    const auto footer = footer_bytes(index.size() + lies.index_size_change);
+    out.insert(out.end(), footer.begin(), footer.end());
+    return out;
+}
+
+// A block of one distinct line: the stages and lengths given, the sections empty unless given.
+BlockHeader block(std::uint64_t size, std::uint64_t lines, std::uint64_t distinct,
+                  std::uint64_t set_bytes = 0) {
+    BlockHeader header;
+    header.list_bytes = size;
+    header.lines = lines;
+    header.distinct = distinct;
+    header.sections[0] = {static_cast<std::uint8_t>(SetStage::context_mixing), 22, set_bytes};
+    if (distinct < lines) header.sections[1] = {kCountsAdaptive, 0, 0};
+    if (distinct >= 2) header.sections[2] = {static_cast<std::uint8_t>(OrderModel::uniform), 0, 0};
+    return header;
+}
+
+struct Crafted {
+    const char* name;
+    Bytes archive;
+    UnpackStatus status;
+};
+
+TEST(HostileArchives, EveryLieIsRefusedAtOnce) {
+    constexpr std::uint64_t kMost32 = UINT32_MAX;
+    constexpr std::uint32_t kMost31 = (1u << 31) - 1;
+    const SectionEntry cm22{static_cast<std::uint8_t>(SetStage::context_mixing), 22, 0};
+    const SectionEntry uniform{static_cast<std::uint8_t>(OrderModel::uniform), 0, 0};
+    // A real archive to spoil: its set section gets bytes appended, its header a new length.
+    Bytes packed;
+    ASSERT_EQ(pack(Bytes{'b', '\n', 'a', '\n'}, packed), PackStatus::ok);
+    ArchiveInfo info;
+    ASSERT_EQ(describe(packed, info), UnpackStatus::ok);
+    BlockHeader longer = info.blocks[0].header;
+    const std::size_t sections_at = kFrameHeaderBytes + block_header_bytes(longer).size();
+    Bytes sections(
+        packed.begin() + static_cast<std::ptrdiff_t>(sections_at),
+        packed.begin() + static_cast<std::ptrdiff_t>(sections_at + longer.sections[0].bytes +
+                                                     longer.sections[2].bytes));
+    sections.insert(sections.begin() + static_cast<std::ptrdiff_t>(longer.sections[0].bytes),
+                    {0x12, 0x34, 0x56});
+    longer.sections[0].bytes += 3;
+    const Crafted cases[] = {
+        {"version 1: every count 2^31 - 1",
+         version1(kMost31, kMost31, kMost31, {cm22, SectionEntry{}, uniform}),
+         UnpackStatus::memory_limit},
+        {"version 1: an empty set section for a list of 2 GiB",
+         version1(kMost31, 1, 1, {cm22, SectionEntry{}, SectionEntry{}}),
+         UnpackStatus::memory_limit},
+        {"version 1: an empty set section for a list of 1 MiB",
+         version1(1 << 20, 1, 1, {cm22, SectionEntry{}, SectionEntry{}}), UnpackStatus::damaged},
+        {"version 1: sections longer than the archive",
+         version1(1 << 20, 1, 1, {SectionEntry{1, 22, 0xFFFFFFFF}, SectionEntry{}, SectionEntry{}}),
+         UnpackStatus::damaged},
+        {"every count 2^32 - 1", version2(block(kMost32, kMost32, kMost32), {}),
+         UnpackStatus::memory_limit},
+        {"an empty set section for a list of 1 MiB", version2(block(1 << 20, 1, 1), {}),
+         UnpackStatus::damaged},
+        {"a set section of 2^60 bytes", version2(block(1 << 20, 1, 1, std::uint64_t{1} << 60), {}),
+         UnpackStatus::memory_limit},
+        {"a set section of 2^20 bytes, and none", version2(block(1 << 20, 1, 1, 1 << 20), {}),
+         UnpackStatus::damaged},
+        {"a list of 2^40 bytes", version2(block(std::uint64_t{1} << 40, 1, 1), {}),
+         UnpackStatus::damaged},
+        {"an index of more blocks", version2(block(1 << 20, 1, 1), {}, {.index_blocks = 5}),
+         UnpackStatus::damaged},
+        {"an index of other sizes",
+         version2(block(1 << 20, 1, 1), {}, {.index_list_bytes_change = 1}), UnpackStatus::damaged},
+        {"a footer with another index size",
+         version2(block(1 << 20, 1, 1), {}, {.index_size_change = 1}), UnpackStatus::damaged},
+        {"a kind of piece no version has", version2(block(1 << 20, 1, 1), {}, {.kind = 7}),
+         UnpackStatus::damaged},
+        {"a block flag no version has", version2(block(1 << 20, 1, 1), {}, {.flags = 2}),
+         UnpackStatus::damaged},
+        {"bytes after a section's code", version2(longer, sections), UnpackStatus::damaged},
+        {"a frame flag no version has", {0x89, 'W', 'P', 'K', 2, 1}, UnpackStatus::unsupported},
+        {"a later version", {0x89, 'W', 'P', 'K', 3, 0}, UnpackStatus::unsupported},
+        {"a frame that ends after its header", {0x89, 'W', 'P', 'K', 2, 0}, UnpackStatus::damaged},
+    };
+    for (const Crafted& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes list;
+        EXPECT_EQ(unpack(c.archive, list, {.threads = 2}), c.status);
+        EXPECT_TRUE(list.empty());
+    }
+}
+
+// Each varint is read in its fewest bytes and within its field's range: longer forms, and
+// numbers past 64 bits or past a field's 32, are damage, not numbers.
+TEST(HostileArchives, NumbersInOtherFormsAreRefused) {
+    struct Case {
+        Bytes bytes;
+        std::uint64_t most;
+        bool read;
+        std::uint64_t value;
+    };
+    const Case cases[] = {
+        {{0x00}, UINT64_MAX, true, 0},
+        {{0x7F}, UINT64_MAX, true, 127},
+        {{0x80, 0x01}, UINT64_MAX, true, 128},
+        {{0x80, 0x00}, UINT64_MAX, false, 0},
+        {{0xFF, 0xFF, 0xFF, 0xFF, 0x0F}, UINT32_MAX, true, UINT32_MAX},
+        {{0x80, 0x80, 0x80, 0x80, 0x10}, UINT32_MAX, false, 0},
+        {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x01},
+         UINT64_MAX,
+         true,
+         UINT64_MAX},
+        {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x02}, UINT64_MAX, false, 0},
+        {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x81, 0x00}, UINT64_MAX, false, 0},
+        {{0x80}, UINT64_MAX, false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.bytes));
+        std::size_t at = 0;
+        FieldReader fields(
+            [&](std::uint8_t& b) {
+                if (at == c.bytes.size()) return false;
+                b = c.bytes[at++];
+                return true;
+            },
+            kBlockKind);
+        std::uint64_t value = 0;
+        EXPECT_EQ(fields.number(value, c.most), c.read);
+        if (c.read) {
+            EXPECT_EQ(value, c.value);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace wordperm
