@@ -178,6 +178,7 @@ class LineWriter {
         static constexpr std::uint8_t kLineFeed = '\n';
         const std::string_view line = set_.line(k);
         --left_;
+        if (left_ == 0) last_empty_ = line.empty();
         return out_.append(reinterpret_cast<const std::uint8_t*>(line.data()), line.size()) &&
                (left_ == 0 && bare_ ? true : out_.append(&kLineFeed, 1));
     }
@@ -200,6 +201,9 @@ class LineWriter {
 
     bool finish() { return out_.flush(); }
     std::uint64_t crc() const { return checked_.crc(); }
+    // A bare last line holds a byte at least: an empty one would be the line before's line
+    // feed, which a writer codes as no line at all.
+    bool well_ended() const { return !(bare_ && last_empty_); }
 
   private:
     CheckedWriter checked_;
@@ -207,6 +211,7 @@ class LineWriter {
     const LineSet& set_;
     std::uint64_t left_;  // lines not yet written
     bool bare_;
+    bool last_empty_ = false;
 };
 
 // The reference order an order section names, as the rank of each distinct line.
@@ -386,7 +391,8 @@ BlockStatus unpack_block(const BlockHeader& header,
         status != BlockStatus::ok)
         return status;
     if (!out.finish()) return BlockStatus::write_failed;
-    return out.crc() == header.list_crc ? BlockStatus::ok : BlockStatus::damaged;
+    return out.crc() == header.list_crc && out.well_ended() ? BlockStatus::ok
+                                                            : BlockStatus::damaged;
 }
 
 }  // namespace wordperm

@@ -32,7 +32,11 @@ bool front_decode(std::span<const std::uint8_t> form, std::uint32_t distinct,
             if (at == form.size() || shift > 28) return false;
             const std::uint8_t byte = form[at++];
             p |= std::uint64_t{byte & 0x7Fu} << shift;
-            if (!(byte & 0x80)) break;
+            if (!(byte & 0x80)) {
+                // A last byte of zero after others is a longer form than the writer's.
+                if (byte == 0 && shift != 0) return false;
+                break;
+            }
         }
         const std::size_t previous_start = k == 0 ? 0 : set.start[k - 1];
         const std::size_t previous_size = set.bytes.size() - previous_start;
@@ -55,7 +59,8 @@ bool front_decode(std::span<const std::uint8_t> form, std::uint32_t distinct,
             const std::string_view line(
                 reinterpret_cast<const char*>(set.bytes.data()) + line_start,
                 set.bytes.size() - line_start);
-            if (!(previous < line)) return false;
+            // p must be the whole of what the two lines share, as the writer gives it.
+            if (!(previous < line) || shared_prefix(previous, line) != p) return false;
         }
     }
     return at == form.size();

@@ -133,6 +133,11 @@ class Cursor {
         else
             return misfit;
         if (r >= misfit || lines_.left(r) == 0) return misfit;
+        // The encoder escapes only to a line that no candidate names: another code of the same
+        // order is not one of its codes.
+        if (choice == kCursorLines)
+            for (std::uint32_t j = 0; j < kCursorLines; ++j)
+                if ((allowed >> j & 1) && candidate_[j] == r) return misfit;
         place(r, choice);
         return r;
     }

@@ -88,6 +88,8 @@ TEST(SetCoding, FrontDecodeRefusesWhatNoSetIs) {
         {std::string("\0a\n\0", 4), 1},                   // bytes left over
         {std::string("\0a", 2), 1},                       // no terminator
         {std::string("\x80\x80\x80\x80\x80\x01", 6), 1},  // an overlong prefix length
+        {std::string("\0a\n\x81\x00\n", 6), 2},          // a prefix length in two bytes
+        {std::string("\0ab\n\0ac\n", 8), 2},              // a prefix shorter than shared
     };
     for (const auto& c : cases) {
         LineSet set;
