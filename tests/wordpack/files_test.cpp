@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -114,6 +115,66 @@ TEST_F(PackFiles, RefusalsAndFailuresChangeNothing) {
         EXPECT_NE(result.err.find(row.reason), std::string::npos) << result.err;
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
         EXPECT_EQ(changes_between(before, state_of(dir.path())), std::vector<std::string>{});
+    }
+}
+
+// What -l, -lv, -v and -q print, and where: the listing on standard output, reports on standard
+// error, nothing but errors with -q. A uniform order names no reference order; a cursor model
+// names the one it follows.
+TEST_F(PackFiles, ListingsAndReportsSayWhatWasDone) {
+    std::vector<std::string> words;
+    std::string shuffled, sorted;
+    for (int i = 0; i < 400; ++i) {
+        words.push_back("w" + std::to_string(1000 + i) + "\n");
+        sorted += words.back();
+    }
+    std::shuffle(words.begin(), words.end(), std::mt19937_64(4));
+    for (const std::string& word : words)
+        shuffled += word;
+    write_file(dir / "shuffled", shuffled);
+    write_file(dir / "sorted", sorted);
+    ASSERT_EQ(wordpack({"-q", dir / "shuffled", dir / "sorted"}).status, 0);
+    struct Row {
+        std::vector<std::string> args;
+        std::vector<std::string> out;  // parts of standard output, in order
+        std::vector<std::string> err;  // parts of standard error, in order
+        std::vector<std::string> not_out = {};
+    };
+    const Row rows[] = {
+        {{"-l", "shuffled.wpk"},
+         {"Lines", "Original", "Packed", "Ratio", "Blocks", "400", "shuffled.wpk"},
+         {},
+         {"distinct"}},
+        {{"-lv", "shuffled.wpk", "sorted.wpk"},
+         {"shuffled.wpk", "400 distinct; set context-mixing", "order uniform (", "sorted.wpk",
+          " of byte (", "800", "2 archives"},
+         {},
+         {"uniform of"}},
+        {{"-v", "-f", "sorted"}, {}, {"wordpack: " + dir / "sorted" + ": 2400 -> ", " bytes ("}},
+        {{"-tv", "sorted.wpk"}, {}, {"wordpack: " + dir / "sorted.wpk" + ": OK"}},
+        {{"-q", "-t", "sorted.wpk"}, {}, {}},
+        {{"-q", "-t", "missing.wpk"}, {}, {"wordpack: " + dir / "missing.wpk" + ": No such file"}},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> args;
+        for (const std::string& argument : row.args)
+            args.push_back(argument[0] == '-' ? argument : dir / argument);
+        SCOPED_TRACE(row.args[0] + " " + row.args.back());
+        const CliResult result = wordpack(args);
+        auto expect_in_order = [](const std::string& text, const std::vector<std::string>& parts) {
+            std::size_t at = 0;
+            for (const std::string& part : parts) {
+                at = text.find(part, at);
+                ASSERT_NE(at, std::string::npos) << "'" << part << "' in:\n" << text;
+            }
+            if (parts.empty()) {
+                EXPECT_EQ(text, "");
+            }
+        };
+        expect_in_order(result.out, row.out);
+        expect_in_order(result.err, row.err);
+        for (const std::string& part : row.not_out)
+            EXPECT_EQ(result.out.find(part), std::string::npos) << part;
     }
 }
 
