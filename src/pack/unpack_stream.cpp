@@ -50,12 +50,17 @@ class ArchiveInput {
         return Got::all;
     }
 
-    // Appends `size` bytes to `bytes`, which grows a piece at a time as they arrive.
+    // Appends `size` bytes to `bytes`, which grows a piece at a time as they arrive, by an
+    // eighth of what it holds at most, so that it never holds much more than has arrived.
     Got append(std::vector<std::uint8_t>& bytes, std::uint64_t size) {
+        const std::uint64_t whole = bytes.size() + size;
         while (size != 0) {
             const std::size_t piece =
                 static_cast<std::size_t>(std::min<std::uint64_t>(size, kReadPieceBytes));
             const std::size_t at = bytes.size();
+            if (at + piece > bytes.capacity())
+                bytes.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(
+                    whole, std::max<std::uint64_t>(at + piece, bytes.capacity() / 8 * 9))));
             bytes.resize(at + piece);
             const Got got = read(bytes.data() + at, piece);
             if (got != Got::all) return got == Got::none ? Got::some : got;
