@@ -168,6 +168,8 @@ struct Task {
     std::uint64_t memory;
 };
 
+// Walks an archive's frames and blocks, checking every header and index on the way, and either
+// decodes each block or, when it describes the archive, notes the block and skips its sections.
 class Unpacker {
   public:
     Unpacker(ByteReader& archive, ByteWriter* list, const UnpackSettings& settings)
@@ -175,6 +177,10 @@ class Unpacker {
           list_(list ? *list : counter_),
           settings_(settings),
           threads_(std::max(1u, settings.threads)) {}
+
+    // Describes rather than unpacks: reads no section, decodes nothing.
+    Unpacker(ByteReader& archive, ArchiveInfo& info)
+        : in_(archive), list_(counter_), info_(&info), threads_(1) {}
 
     UnpackResult run() {
         UnpackResult result;
@@ -208,6 +214,7 @@ class Unpacker {
             else
                 status = UnpackStatus::unsupported;
             if (status != UnpackStatus::ok) return status;
+            if (info_) ++info_->frames;
         }
     }
 
@@ -222,6 +229,7 @@ class Unpacker {
             return status_of(got);
         BlockHeader header;
         std::array<std::span<const std::uint8_t>, kSections> sections;
+        if (info_) info_->version1 = true;
         switch (read_version1(archive, header, sections)) {
             case Version1Read::empty_list:
                 return UnpackStatus::ok;
@@ -230,6 +238,7 @@ class Unpacker {
             case Version1Read::ok:
                 break;
         }
+        if (info_) return note(header, total);
         if (!within_limit(block_memory_bound(header))) return UnpackStatus::memory_limit;
         return decode_here(header, sections);
     }
@@ -252,12 +261,18 @@ class Unpacker {
             if (!read_block_header(fields, block.header))
                 return fields.ran_out() ? status_of(in_.shortfall()) : UnpackStatus::damaged;
             if (!block_plausible(block.header)) return UnpackStatus::damaged;
+            seen.push_back({block.header.list_bytes, block.header.lines,
+                            packed_block_bytes(block.header), block.header.list_crc});
+            if (info_) {
+                if (!in_.skip(seen.back().packed_bytes - fields.bytes().size()))
+                    return UnpackStatus::damaged;
+                note(block.header, seen.back().packed_bytes);
+                continue;
+            }
             const std::uint64_t memory = block_memory_bound(block.header);
             if (!within_limit(memory)) return UnpackStatus::memory_limit;
             if (const UnpackStatus status = read_sections(block); status != UnpackStatus::ok)
                 return status;
-            seen.push_back({block.header.list_bytes, block.header.lines,
-                            packed_block_bytes(block.header), block.header.list_crc});
             const UnpackStatus status = threads_ == 1 ? decode_here(block.header, block.sections())
                                                       : decode_beside(std::move(block), memory);
             if (status != UnpackStatus::ok) return status;
@@ -294,6 +309,13 @@ class Unpacker {
         return UnpackStatus::ok;
     }
 
+    UnpackStatus note(const BlockHeader& header, std::uint64_t packed_bytes) {
+        info_->lines += header.lines;
+        info_->list_bytes += header.list_bytes;
+        info_->blocks.push_back({header, packed_bytes});
+        return UnpackStatus::ok;
+    }
+
     bool within_limit(std::uint64_t memory) {
         if (settings_.memory_limit == 0 || memory <= settings_.memory_limit) return true;
         memory_needed_ = memory;
@@ -324,8 +346,8 @@ class Unpacker {
             Decoded decoded;
             if (straight || counted) {
                 CountingWriter count;
-                decoded.status = unpack_block(block.header, block.sections(),
-                                              straight ? *straight : count);
+                decoded.status =
+                    unpack_block(block.header, block.sections(), straight ? *straight : count);
             } else {
                 VectorWriter out(decoded.list);
                 decoded.status = unpack_block(block.header, block.sections(), out);
@@ -364,105 +386,13 @@ class Unpacker {
     ArchiveInput in_;
     CountingWriter counter_;
     ByteWriter& list_;
-    const UnpackSettings& settings_;
+    ArchiveInfo* info_ = nullptr;  // describing: where the blocks are noted
+    UnpackSettings settings_;
     unsigned threads_;
     std::deque<Task> tasks_;
     std::uint64_t in_flight_ = 0;  // the memory bounds of the tasks running
     std::uint64_t written_ = 0;
     std::uint64_t memory_needed_ = 0;
-};
-
-// Walks the archive's headers from the start, skipping the sections.
-class Describer {
-  public:
-    Describer(ByteReader& archive, ArchiveInfo& info) : in_(archive), info_(info) {}
-
-    UnpackStatus run() {
-        info_ = ArchiveInfo{};
-        for (;;) {
-            std::array<std::uint8_t, kMagicAndVersionBytes> start;
-            const Got got = in_.read(start.data(), start.size());
-            if (got == Got::none && info_.frames != 0) break;
-            if (got == Got::error) return UnpackStatus::read_failed;
-            if (got != Got::all ||
-                !std::equal(kArchiveMagic.begin(), kArchiveMagic.end(), start.begin()))
-                return info_.frames == 0 ? UnpackStatus::not_an_archive : UnpackStatus::damaged;
-            UnpackStatus status;
-            if (start[4] == static_cast<std::uint8_t>(FormatVersion::v1))
-                status = version1(start);
-            else if (start[4] == static_cast<std::uint8_t>(FormatVersion::v2))
-                status = version2();
-            else
-                status = UnpackStatus::unsupported;
-            if (status != UnpackStatus::ok) return status;
-            ++info_.frames;
-        }
-        info_.archive_bytes = in_.offset();
-        return UnpackStatus::ok;
-    }
-
-  private:
-    // A version 1 archive is read whole: its CRC-32 covers its header.
-    UnpackStatus version1(const std::array<std::uint8_t, kMagicAndVersionBytes>& start) {
-        info_.version1 = true;
-        std::vector<std::uint8_t> archive(start.begin(), start.end());
-        if (const Got got = in_.append(archive, kVersion1HeaderBytes - start.size());
-            got != Got::all)
-            return status_of(got);
-        const std::uint64_t total =
-            version1_archive_bytes(std::span(archive).first<kVersion1HeaderBytes>());
-        if (const Got got = in_.append(archive, total - kVersion1HeaderBytes); got != Got::all)
-            return status_of(got);
-        BlockHeader header;
-        std::array<std::span<const std::uint8_t>, kSections> sections;
-        const Version1Read read = read_version1(archive, header, sections);
-        if (read == Version1Read::damaged) return UnpackStatus::damaged;
-        if (read == Version1Read::ok) add(header, total);
-        return UnpackStatus::ok;
-    }
-
-    UnpackStatus version2() {
-        std::uint8_t flags;
-        if (const Got got = in_.read(&flags, 1); got != Got::all) return status_of(got);
-        if (flags != 0) return UnpackStatus::unsupported;
-        std::uint64_t blocks = 0;
-        for (;;) {
-            std::uint8_t kind;
-            if (const Got got = in_.read(&kind, 1); got != Got::all) return status_of(got);
-            if (kind == kIndexKind) break;
-            if (kind != kBlockKind) return UnpackStatus::damaged;
-            FieldReader fields = in_.fields(kind);
-            BlockHeader header;
-            if (!read_block_header(fields, header))
-                return fields.ran_out() ? status_of(in_.shortfall()) : UnpackStatus::damaged;
-            if (!block_plausible(header)) return UnpackStatus::damaged;
-            const std::uint64_t packed = packed_block_bytes(header);
-            if (!in_.skip(packed - fields.bytes().size())) return UnpackStatus::damaged;
-            add(header, packed);
-            ++blocks;
-        }
-        // The index is read whole, without decoding a block: it must list what was walked.
-        FieldReader fields = in_.fields(kIndexKind);
-        std::vector<IndexEntry> entries;
-        if (!read_index(fields, blocks, entries))
-            return fields.ran_out() ? status_of(in_.shortfall()) : UnpackStatus::damaged;
-        std::array<std::uint8_t, kFooterBytes> footer;
-        if (const Got got = in_.read(footer.data(), footer.size()); got != Got::all)
-            return status_of(got);
-        std::uint64_t index_size = 0;
-        if (!read_footer(footer, index_size) || index_size != fields.bytes().size())
-            return UnpackStatus::damaged;
-        return UnpackStatus::ok;
-    }
-
-    void add(const BlockHeader& header, std::uint64_t packed_bytes) {
-        info_.lines += header.lines;
-        info_.list_bytes += header.list_bytes;
-        info_.blocks.push_back({header, packed_bytes});
-    }
-
-    ArchiveInput in_;
-    ArchiveInfo& info_;
 };
 
 }  // namespace
@@ -472,11 +402,10 @@ UnpackResult unpack_archive(ByteReader& archive, ByteWriter* list, const UnpackS
 }
 
 UnpackStatus describe_archive(ByteReader& archive, ArchiveInfo& info) {
-    try {
-        return Describer(archive, info).run();
-    } catch (const std::bad_alloc&) {
-        return UnpackStatus::out_of_memory;
-    }
+    info = ArchiveInfo{};
+    const UnpackResult result = Unpacker(archive, info).run();
+    info.archive_bytes = result.archive_bytes;
+    return result.status;
 }
 
 }  // namespace wordperm
