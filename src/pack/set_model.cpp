@@ -60,8 +60,8 @@ class SetModel {
     SetModel(int table_bits, FormatVersion version)
         : byte_mask_((1u << table_bits) - 1),
           length_mask_((1u << (table_bits - 3)) - 1),
-          position_(std::size_t{1} << 16),
-          gap_(std::size_t{512} << 8),
+          position_(make_zeroed_array<Counter>(std::size_t{1} << 16)),
+          gap_(make_zeroed_array<Counter>(std::size_t{512} << 8)),
           byte_mixer_(kByteContexts + 2, 256 * 3, 1, 3, weight_rule(version)),
           mixer2_mask_((1u << std::min(table_bits + 2, 16)) - 1),
           byte_mixer2_(kByteContexts + 2, std::size_t{mixer2_mask_} + 1, 1, 3,
@@ -343,9 +343,9 @@ class SetModel {
     }
 
     std::uint32_t byte_mask_, length_mask_;
-    std::vector<Counter> position_;  // direct: position, first-byte flag, distance from p
+    LargeArray<Counter> position_;  // direct: position, first-byte flag, distance from p
     // direct: the first byte's lower bound, or how far the byte is from p
-    std::vector<Counter> gap_;
+    LargeArray<Counter> gap_;
     std::vector<CounterTable> bytes_;    // the hashed contexts of a byte, 2^table_bits each
     std::vector<CounterTable> lengths_;  // of a prefix length, 2^(table_bits - 3) each
     Mixer byte_mixer_;
