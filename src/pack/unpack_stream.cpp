@@ -335,13 +335,18 @@ class Unpacker {
     // memory limit allows. The oldest task writes its lines straight out, as does every task of
     // a test (which only counts them); the others hold theirs until the blocks before are out.
     UnpackStatus decode_beside(ReadBlock block, std::uint64_t memory) {
+        const bool counted = &list_ == &counter_;
+        // A list held until its turn counts with what the block takes; the oldest holds none.
+        auto needs = [&] {
+            return memory + (tasks_.empty() || counted ? 0 : block.header.list_bytes);
+        };
         while (!tasks_.empty() &&
                (tasks_.size() >= threads_ ||
-                (settings_.memory_limit != 0 && in_flight_ + memory > settings_.memory_limit)))
+                (settings_.memory_limit != 0 && in_flight_ + needs() > settings_.memory_limit)))
             if (const UnpackStatus status = write_oldest(); status != UnpackStatus::ok)
                 return status;
-        ByteWriter* straight = tasks_.empty() && &list_ != &counter_ ? &list_ : nullptr;
-        const bool counted = &list_ == &counter_;
+        memory = needs();
+        ByteWriter* straight = tasks_.empty() && !counted ? &list_ : nullptr;
         auto job = [block = std::move(block), straight, counted]() {
             Decoded decoded;
             if (straight || counted) {
