@@ -20,7 +20,7 @@ struct Stream {
     std::uint8_t* out_begin = nullptr;     // first byte of the output buffer
     std::uint8_t* out_end = nullptr;       // one past its last byte; out_ptr < out_end in a body
     std::uint32_t eof = 0;                 // 1 once the input is exhausted and eof_padding supplied
-    std::uint32_t past_end_reads = 0;      // 0xFF bytes made up after eof_padding was used up
+    std::uint64_t past_end_reads = 0;      // 0xFF bytes made up after eof_padding was used up
     Coroutine coroutine;                   // the body that reads and writes through this stream
 };
 
@@ -46,5 +46,9 @@ inline void put_byte(Stream& stream, std::uint8_t byte) {
 
 // Appends `size` bytes, suspending at every full buffer just as put_byte would.
 void put_bytes(Stream& stream, const std::uint8_t* bytes, std::size_t size);
+
+// Appends `count` copies of `byte`, a buffer at a time: a run of pending bytes in the range
+// encoder can be billions long.
+void put_repeated(Stream& stream, std::uint8_t byte, std::uint64_t count);
 
 }  // namespace wordperm

@@ -20,7 +20,7 @@ struct Script {
     std::size_t bytes_to_write = 0;
     MemoryReader* reader = nullptr;
     std::vector<std::uint8_t> bytes_read;
-    std::vector<std::uint32_t> past_end_reads;  // the stream's count after each read
+    std::vector<std::uint64_t> past_end_reads;  // the stream's count after each read
     std::vector<std::size_t> read_calls;        // the reader's calls after each read
 } script;
 
@@ -73,7 +73,7 @@ TEST_F(RunLoop, EmptyCodeFileGivesPaddingThenCountedBytes) {
     ASSERT_TRUE(run_loop(*state, scripted_body, state.get(), &code, out));
     EXPECT_EQ(code.read_calls, 1u);
     EXPECT_EQ(script.bytes_read, std::vector<std::uint8_t>(10, 0xFF));
-    EXPECT_EQ(script.past_end_reads, (std::vector<std::uint32_t>{0, 0, 0, 0, 0, 0, 0, 0, 1, 2}));
+    EXPECT_EQ(script.past_end_reads, (std::vector<std::uint64_t>{0, 0, 0, 0, 0, 0, 0, 0, 1, 2}));
     EXPECT_TRUE(out.write_sizes.empty());  // nothing to write, no write call
 }
 

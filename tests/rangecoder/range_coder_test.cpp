@@ -5,12 +5,16 @@
 // Streams run without a coroutine unless a test needs suspensions (see support/buffer_stream.h).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <random>
 #include <vector>
 
 #include "driver/coroutine.h"
+#include "driver/run_loop.h"
 #include "driver/stream.h"
 #include "rangecoder/muldiv.h"
 #include "rangecoder/range_decoder.h"
@@ -228,6 +232,60 @@ TEST(RangeEncoder, CarryTurnsCacheAndPendingBytesIntoNextValueAndZeros) {
         SCOPED_TRACE(k.name);
         EXPECT_EQ(encode_from(k.state, k.symbols).code, k.code);
     }
+}
+
+// Writes nothing anywhere: counts the bytes it is given and checks them against the cache byte
+// and the run of pending bytes that must follow it.
+class PendingRunChecker final : public ByteWriter {
+  public:
+    PendingRunChecker(std::uint8_t cache, std::uint8_t pending)
+        : ByteWriter("checked"), cache_(cache), run_(kBufferBytes, pending) {}
+    bool write(const std::uint8_t* bytes, std::size_t size) override {
+        if (count == 0 && size != 0) {
+            right = bytes[0] == cache_;
+            ++bytes;
+            --size;
+            ++count;
+        }
+        for (std::size_t done = 0; done < size; done += kBufferBytes) {
+            const std::size_t part = std::min(size - done, kBufferBytes);
+            right = right && std::memcmp(bytes + done, run_.data(), part) == 0;
+        }
+        count += size;
+        return true;
+    }
+    std::string error() const override { return {}; }
+
+    std::uint64_t count = 0;  // bytes written
+    bool right = true;        // each was the one expected
+
+  private:
+    std::uint8_t cache_;
+    Bytes run_;
+};
+
+// A list of 2^32 - 1 lines has about 2^34 bytes of code, and a list that starts in strictly
+// descending order makes them all pending 0xFF bytes. Started just below 2^32, the count passes
+// it, and the settling shift writes every one of them (a 32-bit count would wrap to none).
+TEST(RangeEncoder, PendingBytesPastTwoToTheThirtyTwoAllComeOut) {
+    constexpr std::uint64_t kPending = (std::uint64_t{1} << 32) - 1;
+    struct Job {
+        RangeEncoder encoder{0xFF00000000000000, 0, kAllOnes, kPending, 0x12};
+        RunState run;
+    };
+    auto job = std::make_unique<Job>();
+    const auto body = [](void* argument) {
+        Job& j = *static_cast<Job*>(argument);
+        encoder_shift_byte(j.encoder, j.run.stream);  // one more pending 0xFF: 2^32
+        j.encoder.low = 0x3400000000000000;
+        encoder_shift_byte(j.encoder, j.run.stream);  // settles them; 0x34 becomes the cache
+    };
+    PendingRunChecker checker(0x12, 0xFF);
+    ASSERT_TRUE(run_loop(job->run, body, job.get(), nullptr, checker));
+    EXPECT_EQ(checker.count, 1 + kPending + 1);
+    EXPECT_TRUE(checker.right);
+    EXPECT_EQ(job->encoder.pending_ff, 0u);
+    EXPECT_EQ(job->encoder.cache, 0x34);
 }
 
 // The interval ends at 0x20FFFFFFFFFFFFFE: the start value 0x203FFFFFFFFFFFFE takes six
