@@ -1,8 +1,6 @@
 // wordpack: packs word lists into small archives and unpacks them (see wordpack/file_runs.h).
 //
 //   wordpack [-d|-t|-l] [-c] [-o FILE] [-f] [-v|-q] [FILE]...
-#include <fcntl.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,7 +14,6 @@
 using namespace wordperm;
 
 int main(int argc, char** argv) {
-    const StartingStreams streams{::fcntl(0, F_GETFD) != -1, ::fcntl(1, F_GETFD) != -1};
     if (!prepare_standard_streams()) {
         report_pack_failure({PackExit::write_failed, "/dev/null", "cannot be opened"});
         return static_cast<int>(PackExit::write_failed);
@@ -37,5 +34,5 @@ int main(int argc, char** argv) {
             break;
     }
     install_interrupt_cleanup();
-    return static_cast<int>(run_files(parsed.options, streams));
+    return static_cast<int>(run_files(parsed.options));
 }

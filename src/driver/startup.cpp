@@ -41,19 +41,19 @@ bool refuse_same_file(ExitStatus status, const char* argument, const char* first
 
 bool open_input(std::unique_ptr<InputFile>& file, const char* path, ExitStatus status,
                 Failure& failure) {
-    int error_number = 0;
-    file = InputFile::open(path, error_number);
+    std::string reason;
+    file = InputFile::open(path, reason);
     if (file) return true;
-    failure = {status, path, std::strerror(error_number)};
+    failure = {status, path, reason};
     return false;
 }
 
 bool open_output(std::unique_ptr<OutputFile>& file, const char* path, ExitStatus status,
                  Failure& failure) {
-    int error_number = 0;
-    file = OutputFile::open(path, kProgram, error_number);
+    std::string reason;
+    file = OutputFile::open(path, kProgram, reason);
     if (file) return true;
-    failure = {status, path, std::strerror(error_number)};
+    failure = {status, path, reason};
     return false;
 }
 

@@ -11,73 +11,18 @@
 #include <cstring>
 #include <string_view>
 
+#include "io/path_names.h"
+#include "io/standard_streams.h"
 #include "io/temporary_files.h"
 
 namespace wordperm {
 namespace {
 
-constexpr int kMostLinksFollowed = 40;  // the kernel's own limit for one path
 constexpr std::size_t kRandomLetters = 6;
 constexpr int kMostNameAttempts = 100;
 
-// The descriptor a name stands for when it is one of the process's own, else -1.
-int descriptor_named_by(std::string_view path) {
-    if (path == "/dev/stdin") return 0;
-    if (path == "/dev/stdout") return 1;
-    if (path == "/dev/stderr") return 2;
-    for (std::string_view prefix : {"/dev/fd/", "/proc/self/fd/"}) {
-        if (!path.starts_with(prefix)) continue;
-        const std::string_view digits = path.substr(prefix.size());
-        if (digits.empty() || digits.size() > 9) return -1;
-        int descriptor = 0;
-        for (char digit : digits) {
-            if (digit < '0' || digit > '9') return -1;
-            descriptor = descriptor * 10 + (digit - '0');
-        }
-        return descriptor;
-    }
-    return -1;
-}
-
-// The part of `path` up to and including its last slash; empty for a name in the working
-// directory.
-std::string_view directory_of(std::string_view path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string_view::npos ? std::string_view{} : path.substr(0, slash + 1);
-}
-
-std::string_view base_name_of(std::string_view path) {
-    return path.substr(directory_of(path).size());
-}
-
 std::optional<FileIdentity> identity_of_directory(std::string_view path) {
-    const std::string directory(directory_of(path));
-    return identity_of_path(directory.empty() ? "." : directory.c_str());
-}
-
-// Follows `path` through symbolic links to the name the output ends under; a link that leads
-// nowhere yet gives the name it points to, which the output then creates. A chain that reaches
-// a name for one of the process's descriptors stops there with that descriptor in `descriptor`.
-bool follow_links(std::string& path, int& descriptor, int& error_number) {
-    for (int followed = 0;; ++followed) {
-        descriptor = descriptor_named_by(path);
-        if (descriptor >= 0) return true;
-        struct stat status;
-        if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return true;
-        if (followed == kMostLinksFollowed) {
-            error_number = ELOOP;
-            return false;
-        }
-        char target[PATH_MAX];
-        const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
-        if (length < 0 || length == static_cast<ssize_t>(sizeof target)) {
-            error_number = length < 0 ? errno : ENAMETOOLONG;
-            return false;
-        }
-        const std::string_view link(target, static_cast<std::size_t>(length));
-        path = link.starts_with('/') ? std::string(link)
-                                     : std::string(directory_of(path)).append(link);
-    }
+    return identity_of_path(directory_name_of(path).c_str());
 }
 
 // Letters for temporary names: different in every process and at every call, and nothing more
@@ -153,15 +98,19 @@ OutputFile::OutputFile(std::string name, Method method, int descriptor)
     : ByteWriter(std::move(name)), method_(method), descriptor_(descriptor) {}
 
 std::unique_ptr<OutputFile> OutputFile::open_descriptor(int descriptor, std::string name,
-                                                        int& error_number) {
+                                                        std::string& reason) {
+    if (started_closed(descriptor)) {
+        reason = closed_stream_reason(descriptor);
+        return nullptr;
+    }
     const int flags = ::fcntl(descriptor, F_GETFL);
     if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY) {
-        error_number = flags < 0 ? errno : EBADF;
+        reason = std::strerror(flags < 0 ? errno : EBADF);
         return nullptr;
     }
     const int copy = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 3);
     if (copy < 0) {
-        error_number = errno;
+        reason = std::strerror(errno);
         return nullptr;
     }
     std::unique_ptr<OutputFile> output(new OutputFile(std::move(name), Method::direct, copy));
@@ -170,23 +119,27 @@ std::unique_ptr<OutputFile> OutputFile::open_descriptor(int descriptor, std::str
 }
 
 std::unique_ptr<OutputFile> OutputFile::open(const std::string& path, const char* program,
-                                             int& error_number) {
+                                             std::string& reason) {
     std::string final_path = path;
     int named_descriptor = -1;
-    if (!follow_links(final_path, named_descriptor, error_number)) return nullptr;
-    if (named_descriptor >= 0) return open_descriptor(named_descriptor, path, error_number);
+    int error_number = 0;
+    if (!follow_links(final_path, named_descriptor, error_number)) {
+        reason = std::strerror(error_number);
+        return nullptr;
+    }
+    if (named_descriptor >= 0) return open_descriptor(named_descriptor, path, reason);
 
     struct stat previous;
     const bool exists = ::stat(path.c_str(), &previous) == 0;
     if (!exists && errno != ENOENT) {
-        error_number = errno;
+        reason = std::strerror(errno);
         return nullptr;
     }
     if (exists && !S_ISREG(previous.st_mode)) {
         // A pipe, a terminal or a device is written as it is; a directory fails here (EISDIR).
         const int descriptor = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
         if (descriptor < 0) {
-            error_number = errno;
+            reason = std::strerror(errno);
             return nullptr;
         }
         std::unique_ptr<OutputFile> output(new OutputFile(path, Method::direct, descriptor));
@@ -200,7 +153,7 @@ std::unique_ptr<OutputFile> OutputFile::open(const std::string& path, const char
     if (exists) {
         existing = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
         if (existing < 0) {
-            error_number = errno;
+            reason = std::strerror(errno);
             return nullptr;
         }
     }
@@ -219,14 +172,14 @@ std::unique_ptr<OutputFile> OutputFile::open(const std::string& path, const char
         if (exists) {
             keep_owner(descriptor, previous);
             if (::fchmod(descriptor, previous.st_mode & 07777) != 0) {
-                error_number = errno;
+                reason = std::strerror(errno);
                 return nullptr;  // the destructor removes the temporary file
             }
         }
     } else if (existing >= 0) {
         output.reset(new OutputFile(path, Method::in_place, existing));
     } else {
-        error_number = temporary_error;
+        reason = std::strerror(temporary_error);
         return nullptr;
     }
     if (exists)

@@ -13,7 +13,8 @@
 // Three kinds of output are written where they are, and never renamed or removed:
 // - a name for one of the process's own descriptors (/dev/stdin, /dev/stdout, /dev/stderr,
 //   /dev/fd/N, /proc/self/fd/N) is written through a duplicate of that descriptor, as the shell
-//   set it up: ">>" keeps appending;
+//   set it up: ">>" keeps appending. A standard stream the program was started without is
+//   refused (standard_streams.h);
 // - an existing file that is not regular (a pipe, a terminal, a device) is opened and written;
 // - an existing regular file in a directory that takes no new file, but which may itself be
 //   written, is rewritten in place. It is emptied at the first write (or at the commit when
@@ -50,13 +51,14 @@ class OutputFile final : public ByteWriter {
     };
 
     // Opens the output named `path` (see above); `program` names its temporary file. Returns
-    // null, with errno's value in `error_number` and no file changed, when it cannot.
+    // null, with the reason in `reason` (errno's text) and no file changed, when it cannot.
     static std::unique_ptr<OutputFile> open(const std::string& path, const char* program,
-                                            int& error_number);
+                                            std::string& reason);
     // An output written through a duplicate of `descriptor` (standard output for a "-", say),
-    // named `name` in messages. Fails with EBADF for a descriptor not open for writing.
+    // named `name` in messages. Refused for a descriptor not open for writing, or a standard
+    // stream the program was started without.
     static std::unique_ptr<OutputFile> open_descriptor(int descriptor, std::string name,
-                                                       int& error_number);
+                                                       std::string& reason);
 
     ~OutputFile() override;  // discards the output unless commit_outputs made it final
     OutputFile(const OutputFile&) = delete;

@@ -1,4 +1,4 @@
-// Descriptors 0 to 2 and SIGPIPE.
+// Descriptors 0 to 2, SIGPIPE and SIGXFSZ.
 #include "io/standard_streams.h"
 
 #include <fcntl.h>
@@ -9,6 +9,8 @@
 
 namespace wordperm {
 namespace {
+
+bool closed_at_start[3] = {false, false, false};
 
 bool open_null_on(int descriptor) {
     const int null = ::open("/dev/null", O_RDWR);
@@ -23,11 +25,22 @@ bool open_null_on(int descriptor) {
 
 bool prepare_standard_streams() {
     ::signal(SIGPIPE, SIG_IGN);
+    ::signal(SIGXFSZ, SIG_IGN);
     for (int descriptor = 0; descriptor <= 2; ++descriptor) {
         if (::fcntl(descriptor, F_GETFD) >= 0 || errno != EBADF) continue;
+        closed_at_start[descriptor] = true;
         if (!open_null_on(descriptor)) return false;
     }
     return true;
+}
+
+bool started_closed(int descriptor) {
+    return descriptor >= 0 && descriptor <= 2 && closed_at_start[descriptor];
+}
+
+std::string closed_stream_reason(int descriptor) {
+    static const char* const kStreams[] = {"input", "output", "error"};
+    return std::string("standard ") + kStreams[descriptor] + " is closed";
 }
 
 bool silence_standard_output() {

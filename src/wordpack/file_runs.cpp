@@ -18,6 +18,7 @@
 #include "io/file_identity.h"
 #include "io/output_file.h"
 #include "io/read_whole.h"
+#include "io/standard_streams.h"
 #include "pack/pack.h"
 #include "wordpack/listing.h"
 #include "wordpack/progress.h"
@@ -36,11 +37,11 @@ PackFailure failure_of(PackExit status, std::string file, std::string reason) {
 
 // The input, opened: standard input through a duplicate of descriptor 0, so that closing it
 // leaves descriptor 0 alone.
-std::unique_ptr<InputFile> open_input(const PackCommand& command, const StartingStreams& streams,
-                                      const std::string& name, PackFailure& failure) {
+std::unique_ptr<InputFile> open_input(const PackCommand& command, const std::string& name,
+                                      PackFailure& failure) {
     if (name == "-") {
-        if (!streams.input_open) {
-            failure = failure_of(PackExit::unopened, kStandardInput, std::strerror(EBADF));
+        if (started_closed(0)) {
+            failure = failure_of(PackExit::unopened, kStandardInput, closed_stream_reason(0));
             return nullptr;
         }
         if (command.operation != Operation::pack && !command.force && ::isatty(0) == 1) {
@@ -55,9 +56,9 @@ std::unique_ptr<InputFile> open_input(const PackCommand& command, const Starting
         }
         return std::make_unique<InputFile>(descriptor, kStandardInput);
     }
-    int error_number = 0;
-    std::unique_ptr<InputFile> input = InputFile::open(name, error_number);
-    if (!input) failure = failure_of(PackExit::unopened, name, std::strerror(error_number));
+    std::string reason;
+    std::unique_ptr<InputFile> input = InputFile::open(name, reason);
+    if (!input) failure = failure_of(PackExit::unopened, name, reason);
     return input;
 }
 
@@ -83,32 +84,26 @@ std::string output_name(const PackCommand& command, const std::string& input,
     return input.substr(0, input.size() - std::strlen(kArchiveSuffix));
 }
 
-std::unique_ptr<OutputFile> open_output(const PackCommand& command, const StartingStreams& streams,
-                                        const std::string& name, const InputFile& input,
-                                        PackFailure& failure) {
+std::unique_ptr<OutputFile> open_output(const PackCommand& command, const std::string& name,
+                                        const InputFile& input, PackFailure& failure) {
     std::unique_ptr<OutputFile> output;
-    int error_number = 0;
+    std::string reason;
     if (name == "-") {
-        if (!streams.output_open) {
-            failure = failure_of(PackExit::unopened, kStandardOutput, std::strerror(EBADF));
-            return nullptr;
-        }
         if (command.operation == Operation::pack && !command.force && ::isatty(1) == 1) {
             failure = failure_of(PackExit::usage, kStandardOutput,
                                  "archives are not written to a terminal (use -f to force)");
             return nullptr;
         }
-        output = OutputFile::open_descriptor(1, kStandardOutput, error_number);
-        if (!output)
-            failure = failure_of(PackExit::unopened, kStandardOutput, std::strerror(error_number));
+        output = OutputFile::open_descriptor(1, kStandardOutput, reason);
+        if (!output) failure = failure_of(PackExit::unopened, kStandardOutput, reason);
     } else {
         const std::optional<FileIdentity> existing = identity_of_path(name.c_str());
         if (existing && existing->regular() && !command.force) {
             failure = failure_of(PackExit::unopened, name, "already exists (use -f to replace it)");
             return nullptr;
         }
-        output = OutputFile::open(name, "wordpack", error_number);
-        if (!output) failure = failure_of(PackExit::unopened, name, std::strerror(error_number));
+        output = OutputFile::open(name, "wordpack", reason);
+        if (!output) failure = failure_of(PackExit::unopened, name, reason);
     }
     if (output && output->previous() && output->previous()->regular() &&
         same_file(output->previous(), input.identity())) {
@@ -160,20 +155,18 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
 
 class FileRun {
   public:
-    FileRun(const PackCommand& command, const StartingStreams& streams, Listing& listing)
-        : command_(command), streams_(streams), listing_(listing) {}
+    FileRun(const PackCommand& command, Listing& listing) : command_(command), listing_(listing) {}
 
     // Does the command's operation on `name`; false with `failure` set when it fails.
     bool run(const std::string& name, PackFailure& failure) {
         start_ = std::chrono::steady_clock::now();
-        std::unique_ptr<InputFile> input = open_input(command_, streams_, name, failure);
+        std::unique_ptr<InputFile> input = open_input(command_, name, failure);
         if (!input) return false;
         if (command_.operation == Operation::test || command_.operation == Operation::list)
             return inspect(*input, failure);
         const std::string out_name = output_name(command_, name, failure);
         if (out_name.empty()) return false;
-        std::unique_ptr<OutputFile> output =
-            open_output(command_, streams_, out_name, *input, failure);
+        std::unique_ptr<OutputFile> output = open_output(command_, out_name, *input, failure);
         if (!output) return false;
         return command_.operation == Operation::pack ? pack_into(*input, *output, failure)
                                                      : unpack_into(*input, *output, failure);
@@ -273,7 +266,6 @@ class FileRun {
     }
 
     const PackCommand& command_;
-    const StartingStreams& streams_;
     Listing& listing_;
     std::chrono::steady_clock::time_point start_;
 };
@@ -284,9 +276,9 @@ void report_pack_failure(const PackFailure& failure) {
     std::fprintf(stderr, "wordpack: %s: %s\n", failure.file.c_str(), failure.reason.c_str());
 }
 
-PackExit run_files(const PackCommand& command, const StartingStreams& streams) {
+PackExit run_files(const PackCommand& command) {
     Listing listing(command.verbosity == 2);
-    FileRun file_run(command, streams, listing);
+    FileRun file_run(command, listing);
     PackExit status = PackExit::success;
     for (const std::string& name : command.files) {
         PackFailure failure;

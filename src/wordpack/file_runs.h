@@ -7,7 +7,9 @@
 // failed or interrupted run leaves every existing file as it was and no new file under an
 // output's name. Without -f an existing regular file is not replaced, an archive is not written
 // to a terminal or read from one, and a file that already has the archive suffix is not packed
-// again. A failure ends only its own file: it is reported, and the next file is taken.
+// again. A standard stream the program was started without is refused, by "-" or any name for
+// it, rather than read as an empty list or written to nowhere. A failure ends only its own file:
+// it is reported, and the next file is taken.
 #pragma once
 
 #include "wordpack/command_line.h"
@@ -17,16 +19,8 @@ namespace wordperm {
 
 inline constexpr const char* kArchiveSuffix = ".wpk";
 
-// Which standard streams the program was started with. A closed one is reopened on /dev/null
-// at start-up (io/standard_streams.h), so that no file lands on its descriptor; reading "-" from
-// it, or writing "-" to it, must still fail rather than pack nothing or write nowhere.
-struct StartingStreams {
-    bool input_open = true;
-    bool output_open = true;
-};
-
 // Runs `command` over its files and returns the status of the first failure, or success.
-PackExit run_files(const PackCommand& command, const StartingStreams& streams);
+PackExit run_files(const PackCommand& command);
 
 // Prints "wordpack: <file>: <reason>" on standard error.
 void report_pack_failure(const PackFailure& failure);

@@ -138,6 +138,28 @@ TEST_F(Faults, FailedOpenChangesNothing) {
          "Permission denied",
          unprivileged},
         {{"d", "/dev/stdin", "old-out", "/dev/fd/9"}, 4, "/dev/fd/9", "Bad file descriptor"},
+        // A standard stream the run was started without is neither read as empty nor written
+        // to nowhere, whatever names it.
+        {{"d", "/dev/stdin", "old-out", "old-code"},
+         2,
+         "/dev/stdin",
+         "standard input is closed",
+         {.stdin_file = ""}},
+        {{"x", "sorted", "old-restored", "/dev/fd/0"},
+         4,
+         "/dev/fd/0",
+         "standard input is closed",
+         {.stdin_file = ""}},
+        {{"x", "sorted", "/dev/stdout", "code"},
+         3,
+         "/dev/stdout",
+         "standard output is closed",
+         {.out = StandardOutput::closed}},
+        {{"d", "words", "old-out", "stdout-link"},
+         4,
+         "stdout-link",
+         "standard output is closed",
+         {.out = StandardOutput::closed}},
     });
 }
 

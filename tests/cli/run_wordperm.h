@@ -59,8 +59,6 @@ inline constexpr int kMostMillisecondsOfOneRun = 60'000;
     // The run must see the dispositions and mask a shell gives a foreground command.
     for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ})
         ::signal(signal_number, SIG_DFL);
-    // A file-size limit fails writes with EFBIG, like a full disk, instead of ending the process.
-    if (launch.file_size_limit) ::signal(SIGXFSZ, SIG_IGN);
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);

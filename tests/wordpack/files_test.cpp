@@ -30,7 +30,9 @@ CliResult wordpack(std::vector<std::string> args, std::string stdin_file = "/dev
 std::string every_byte_value() {
     std::string list;
     for (int byte = 0; byte < 256; ++byte)
-        if (byte != '\n') list += std::string(1 + byte % 3, static_cast<char>(byte)) + '\n';
+        if (byte != '\n')
+            list +=
+                std::string(static_cast<std::size_t>(1 + byte % 3), static_cast<char>(byte)) + '\n';
     return list;
 }
 
@@ -89,6 +91,7 @@ TEST_F(PackFiles, RefusalsAndFailuresChangeNothing) {
         int status;
         std::string file;    // the file the one line of standard error names
         std::string reason;  // a part of what it says
+        Launch launch = {};  // everything but the program and its arguments
     };
     const Row rows[] = {
         {{"words"}, 2, "words.wpk", "already exists"},
@@ -101,14 +104,17 @@ TEST_F(PackFiles, RefusalsAndFailuresChangeNothing) {
         {{"-t", "cut.wpk"}, 3, "cut.wpk", "damaged or truncated"},
         {{"-l", "text.wpk"}, 3, "text.wpk", "not a wordpack archive"},
         {{"-o", "full", "words"}, 4, "full", "No space left on device"},
+        // A file-size limit fails the write, and the temporary file goes.
+        {{"-f", "-o", "copy", "words"}, 4, "copy", "File too large", {.file_size_limit = 64}},
     };
     for (const Row& row : rows) {
-        std::vector<std::string> args;
+        Launch launch = row.launch;
+        launch.binary = WORDPACK_BINARY;
         for (const std::string& argument : row.args)
-            args.push_back(argument[0] == '-' ? argument : dir / argument);
+            launch.args.push_back(argument[0] == '-' ? argument : dir / argument);
         SCOPED_TRACE(row.args.back());
         const DirectoryState before = state_of(dir.path());
-        const CliResult result = wordpack(args);
+        const CliResult result = run_wordperm(launch);
         EXPECT_EQ(result.status, row.status);
         EXPECT_EQ(result.err.find("wordpack: " + dir / row.file + ": "), 0u) << result.err;
         EXPECT_NE(result.err.find(row.reason), std::string::npos) << result.err;
@@ -129,16 +135,37 @@ TEST_F(PackFiles, AFailingFileDoesNotStopTheOthers) {
     EXPECT_NE(listed.out.find("2 archives"), std::string::npos) << listed.out;
 }
 
-TEST_F(PackFiles, ClosedStandardStreamsAreFailuresNotEmptyLists) {
+// A standard stream the run was started without is refused by every name, never read as an
+// empty list or written to nowhere.
+TEST_F(PackFiles, ClosedStandardStreamsAreRefused) {
     write_file(dir / "words", "one\n");
-    Launch closed_output{.args = {"-c", dir / "words"}, .binary = WORDPACK_BINARY};
-    closed_output.out = StandardOutput::closed;
-    Launch closed_input{.args = {"-o", dir / "out.wpk"}, .binary = WORDPACK_BINARY};
-    closed_input.stdin_file = "";
-    for (const Launch& launch : {closed_output, closed_input}) {
+    ASSERT_EQ(wordpack({dir / "words"}).status, 0);
+    struct Row {
+        std::vector<std::string> args;
+        bool input_closed;  // else standard output
+        std::string message;
+    };
+    const Row rows[] = {
+        {{"-c", dir / "words"}, false, "wordpack: (stdout): standard output is closed\n"},
+        {{"-d", "-o", "/dev/stdout", dir / "words.wpk"},
+         false,
+         "wordpack: /dev/stdout: standard output is closed\n"},
+        {{"-o", dir / "out.wpk"}, true, "wordpack: (stdin): standard input is closed\n"},
+        {{"-f", "-o", dir / "out.wpk", "/dev/stdin"},
+         true,
+         "wordpack: /dev/stdin: standard input is closed\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.message);
+        Launch launch{.args = row.args, .binary = WORDPACK_BINARY};
+        if (row.input_closed) {
+            launch.stdin_file = "";
+        } else {
+            launch.out = StandardOutput::closed;
+        }
         const CliResult result = run_wordperm(launch);
         EXPECT_EQ(result.status, 2);
-        EXPECT_NE(result.err.find("Bad file descriptor"), std::string::npos) << result.err;
+        EXPECT_EQ(result.err, row.message);
     }
     EXPECT_FALSE(fs::exists(dir / "out.wpk"));
 }
