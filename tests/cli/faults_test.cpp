@@ -109,34 +109,17 @@ class Faults : public ::testing::Test {
 TEST_F(Faults, FailedOpenChangesNothing) {
     const std::string no_file = "No such file or directory";
     const std::string is_directory = "Is a directory";
-    const Launch unprivileged{.unprivileged = true};
     expect_each_changes_nothing({
         {{"d", "missing", "old-out", "old-code"}, 2, "missing", no_file},
         {{"x", "missing", "old-restored", "old-code"}, 2, "missing", no_file},
         {{"d", "folder", "old-out", "old-code"}, 2, "folder", is_directory},
         {{"d", "words", "no/dir/out", "old-code"}, 3, "no/dir/out", no_file},
         {{"d", "words", "folder", "old-code"}, 3, "folder", is_directory},
-        {{"d", "words", "locked/read-only", "old-code"},
-         3,
-         "locked/read-only",
-         "Permission denied",
-         unprivileged},
-        {{"d", "words", "locked/new", "old-code"},
-         3,
-         "locked/new",
-         "Permission denied",
-         unprivileged},
         // A mistyped or unusable code file never costs argument 3 its content.
         {{"x", "sorted", "old-restored", "code.bni"}, 4, "code.bni", no_file},
         {{"x", "sorted", "old-restored", "folder"}, 4, "folder", is_directory},
         {{"d", "words", "old-out", "no/dir/code"}, 4, "no/dir/code", no_file},
         {{"d", "words", "old-out", "folder"}, 4, "folder", is_directory},
-        // Written in place, but only once every open has succeeded.
-        {{"d", "words", "locked/writable", "locked/read-only"},
-         4,
-         "locked/read-only",
-         "Permission denied",
-         unprivileged},
         {{"d", "/dev/stdin", "old-out", "/dev/fd/9"}, 4, "/dev/fd/9", "Bad file descriptor"},
         // A standard stream the run was started without is neither read as empty nor written
         // to nowhere, whatever names it.
@@ -160,6 +143,34 @@ TEST_F(Faults, FailedOpenChangesNothing) {
          "stdout-link",
          "standard output is closed",
          {.out = StandardOutput::closed}},
+    });
+}
+
+// Outputs that an unprivileged user may not make: a file that may not be written, even where
+// its directory would let it be replaced, and a new file in a directory that takes none. An
+// existing file there that may be written is rewritten in place, but only once every open has
+// succeeded.
+TEST_F(Faults, OutputsAUserMayNotMakeAreRefused) {
+    std::string why;
+    if (!testing::unprivileged_runs_possible(dir.path(), why)) GTEST_SKIP() << why;
+    const Launch unprivileged{.unprivileged = true};
+    expect_each_changes_nothing({
+        {{"d", "words", "locked/read-only", "old-code"},
+         3,
+         "locked/read-only",
+         "Permission denied",
+         unprivileged},
+        {{"d", "words", "locked/new", "old-code"},
+         3,
+         "locked/new",
+         "Permission denied",
+         unprivileged},
+        // Written in place, but only once every open has succeeded.
+        {{"d", "words", "locked/writable", "locked/read-only"},
+         4,
+         "locked/read-only",
+         "Permission denied",
+         unprivileged},
     });
 }
 
