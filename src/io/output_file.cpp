@@ -20,9 +20,20 @@ namespace {
 
 constexpr std::size_t kRandomLetters = 6;
 constexpr int kMostNameAttempts = 100;
+// Only the owner may read a temporary file: it holds the user's data before its final mode is
+// known to be safe to give.
+constexpr mode_t kTemporaryMode = 0600;
 
 std::optional<FileIdentity> identity_of_directory(std::string_view path) {
     return identity_of_path(directory_name_of(path).c_str());
+}
+
+// The permission bits a new file gets from the process: 0666 less the umask, as any program that
+// creates a file gives it. Read at an open, while no other thread runs.
+mode_t mode_of_new_file() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
 }
 
 // Letters for temporary names: different in every process and at every call, and nothing more
@@ -51,8 +62,9 @@ std::string random_letters() {
 }
 
 // Creates "<final name>.<program>-unfinished-XXXXXX" beside `final_path` (the final name cut
-// short if the whole would be too long a name) and lists it for the interrupt clean-up in the
-// same held step. Returns its descriptor, or -1 with `error_number` set.
+// short if the whole would be too long a name), readable by its owner alone, and lists it for
+// the interrupt clean-up in the same held step. Returns its descriptor, or -1 with
+// `error_number` set.
 int create_temporary(const std::string& final_path, const char* program, std::string& path,
                      int& slot, int& error_number) {
     const std::string suffix = std::string(".") + program + "-unfinished-";
@@ -63,8 +75,8 @@ int create_temporary(const std::string& final_path, const char* program, std::st
     for (int attempt = 0; attempt < kMostNameAttempts; ++attempt) {
         path = stem + random_letters();
         InterruptHold hold;
-        const int descriptor =
-            ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+        const int descriptor = ::open(
+            path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, kTemporaryMode);
         if (descriptor < 0) {
             if (errno == EEXIST) continue;
             error_number = errno;
@@ -81,15 +93,6 @@ int create_temporary(const std::string& final_path, const char* program, std::st
     }
     error_number = EEXIST;
     return -1;
-}
-
-// The replaced file's owner and group where the process may set them (root may set both, a
-// member of the group the group); otherwise the new file is the process's own.
-void keep_owner(int descriptor, const struct stat& previous) {
-    if (::fchown(descriptor, previous.st_uid, previous.st_gid) != 0 &&
-        ::fchown(descriptor, static_cast<uid_t>(-1), previous.st_gid) != 0) {
-        // Neither may be set: the file stays the process's own.
-    }
 }
 
 }  // namespace
@@ -148,43 +151,36 @@ std::unique_ptr<OutputFile> OutputFile::open(const std::string& path, const char
     }
 
     // An existing file must be one the process may write, as when outputs were truncated in
-    // place; the descriptor that shows it serves the in-place fallback.
-    int existing = -1;
+    // place, although it is replaced rather than written.
     if (exists) {
-        existing = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+        const int existing = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
         if (existing < 0) {
             reason = std::strerror(errno);
             return nullptr;
         }
+        ::close(existing);
     }
 
     std::string temporary_path;
     int slot = -1;
-    int temporary_error = 0;
     const int descriptor =
-        create_temporary(final_path, program, temporary_path, slot, temporary_error);
-    std::unique_ptr<OutputFile> output;
-    if (descriptor >= 0) {
-        if (existing >= 0) ::close(existing);
-        output.reset(new OutputFile(path, Method::replace, descriptor));
-        output->temporary_path_ = std::move(temporary_path);
-        output->temporary_slot_ = slot;
-        if (exists) {
-            keep_owner(descriptor, previous);
-            if (::fchmod(descriptor, previous.st_mode & 07777) != 0) {
-                reason = std::strerror(errno);
-                return nullptr;  // the destructor removes the temporary file
-            }
-        }
-    } else if (existing >= 0) {
-        output.reset(new OutputFile(path, Method::in_place, existing));
-    } else {
-        reason = std::strerror(temporary_error);
+        create_temporary(final_path, program, temporary_path, slot, error_number);
+    if (descriptor < 0) {
+        reason = "cannot create a file in " + directory_name_of(final_path) + ": " +
+                 std::strerror(error_number);
         return nullptr;
     }
-    if (exists)
+    std::unique_ptr<OutputFile> output(new OutputFile(path, Method::replace, descriptor));
+    output->temporary_path_ = std::move(temporary_path);
+    output->temporary_slot_ = slot;
+    if (exists) {
         output->previous_ = FileIdentity{previous.st_dev, previous.st_ino,
                                          static_cast<mode_t>(previous.st_mode & S_IFMT)};
+        output->final_mode_ = previous.st_mode & 07777;
+        output->previous_owner_ = Owner{previous.st_uid, previous.st_gid};
+    } else {
+        output->final_mode_ = mode_of_new_file();
+    }
     output->directory_ = identity_of_directory(final_path);
     output->final_path_ = std::move(final_path);
     return output;
@@ -195,13 +191,6 @@ OutputFile::~OutputFile() {
 }
 
 bool OutputFile::write(const std::uint8_t* bytes, std::size_t size) {
-    if (method_ == Method::in_place && !emptied_) {
-        if (::ftruncate(descriptor_, 0) != 0) {
-            error_number_ = errno;
-            return false;
-        }
-        emptied_ = true;
-    }
     while (size != 0) {
         const ssize_t put = ::write(descriptor_, bytes, size);
         if (put < 0) {
@@ -226,15 +215,21 @@ bool OutputFile::collides_with(const OutputFile& other) const {
            base_name_of(final_path_) == base_name_of(other.final_path_);
 }
 
-// A file of our own goes to the disk before its rename, so that after a power cut the final
-// name holds the old content or the whole new one, never a file whose blocks were not written.
+// A replaced file's owner and group where the process may set them (root may set both, a member
+// of the group the group; otherwise the new file stays the process's own), then its permission
+// bits, which a change of owner may have cleared. Then the file goes to the disk before its
+// rename, so that after a power cut the final name holds the old content or the whole new one,
+// never a file whose blocks were not written.
 bool OutputFile::finish() {
     bool finished = true;
-    if (method_ == Method::in_place && !emptied_) {
-        finished = ::ftruncate(descriptor_, 0) == 0;
-        emptied_ = true;
+    if (method_ == Method::replace) {
+        if (previous_owner_ &&
+            ::fchown(descriptor_, previous_owner_->user, previous_owner_->group) != 0 &&
+            ::fchown(descriptor_, static_cast<uid_t>(-1), previous_owner_->group) != 0) {
+            // Neither may be set: the file stays the process's own.
+        }
+        finished = ::fchmod(descriptor_, final_mode_) == 0 && ::fsync(descriptor_) == 0;
     }
-    if (finished && method_ != Method::direct) finished = ::fsync(descriptor_) == 0;
     if (!finished) error_number_ = errno;
     const int descriptor = descriptor_;
     descriptor_ = -1;
@@ -267,9 +262,6 @@ void OutputFile::discard() {
         temporary_slot_ = -1;
     }
     if (descriptor_ >= 0) {
-        if (emptied_ && ::ftruncate(descriptor_, 0) != 0) {
-            // Nothing more can be done for a file that cannot even be emptied.
-        }
         ::close(descriptor_);
         descriptor_ = -1;
     }

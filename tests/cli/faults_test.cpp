@@ -22,6 +22,7 @@ using testing::CliResult;
 using testing::count_unfinished;
 using testing::DirectoryState;
 using testing::Launch;
+using testing::only_the_owner_may_read;
 using testing::read_file;
 using testing::run_cli;
 using testing::run_wordperm;
@@ -76,6 +77,8 @@ class Faults : public ::testing::Test {
         fs::permissions(dir / "locked/writable", fs::perms(0666));
         fs::permissions(dir / "locked/read-only", fs::perms(0444));
         fs::permissions(dir / "locked", fs::perms(0555));
+        for (const char* readable : {"sorted", "code"})
+            fs::permissions(dir / readable, fs::perms(0644));
         fs::permissions(dir.path(), fs::perms(0755));
     }
 
@@ -113,12 +116,18 @@ TEST_F(Faults, FailedOpenChangesNothing) {
         {{"d", "missing", "old-out", "old-code"}, 2, "missing", no_file},
         {{"x", "missing", "old-restored", "old-code"}, 2, "missing", no_file},
         {{"d", "folder", "old-out", "old-code"}, 2, "folder", is_directory},
-        {{"d", "words", "no/dir/out", "old-code"}, 3, "no/dir/out", no_file},
+        {{"d", "words", "no/dir/out", "old-code"},
+         3,
+         "no/dir/out",
+         "cannot create a file in " + dir / "no/dir" + ": " + no_file},
         {{"d", "words", "folder", "old-code"}, 3, "folder", is_directory},
         // A mistyped or unusable code file never costs argument 3 its content.
         {{"x", "sorted", "old-restored", "code.bni"}, 4, "code.bni", no_file},
         {{"x", "sorted", "old-restored", "folder"}, 4, "folder", is_directory},
-        {{"d", "words", "old-out", "no/dir/code"}, 4, "no/dir/code", no_file},
+        {{"d", "words", "old-out", "no/dir/code"},
+         4,
+         "no/dir/code",
+         "cannot create a file in " + dir / "no/dir" + ": " + no_file},
         {{"d", "words", "old-out", "folder"}, 4, "folder", is_directory},
         {{"d", "/dev/stdin", "old-out", "/dev/fd/9"}, 4, "/dev/fd/9", "Bad file descriptor"},
         // A standard stream the run was started without is neither read as empty nor written
@@ -146,28 +155,33 @@ TEST_F(Faults, FailedOpenChangesNothing) {
     });
 }
 
-// Outputs that an unprivileged user may not make: a file that may not be written, even where
-// its directory would let it be replaced, and a new file in a directory that takes none. An
-// existing file there that may be written is rewritten in place, but only once every open has
-// succeeded.
-TEST_F(Faults, OutputsAUserMayNotMakeAreRefused) {
+// An output whose directory takes no new file is refused before anything is written, naming the
+// directory: it is never rewritten in place, so a limit or a failure later cannot cost it its
+// content. A file that may not be written is refused too, though its directory would let it be
+// replaced. Only a user without privileges meets these directories.
+TEST_F(Faults, DirectoryThatTakesNoNewFileIsRefused) {
     std::string why;
     if (!testing::unprivileged_runs_possible(dir.path(), why)) GTEST_SKIP() << why;
+    const std::string no_new_file =
+        "cannot create a file in " + dir / "locked" + ": Permission denied";
     const Launch unprivileged{.unprivileged = true};
+    const Launch limited{.unprivileged = true, .file_size_limit = 4096};
     expect_each_changes_nothing({
+        {{"d", "words", "locked/new", "old-code"}, 3, "locked/new", no_new_file, unprivileged},
+        {{"d", "words", "locked/writable", "old-code"},
+         3,
+         "locked/writable",
+         no_new_file,
+         unprivileged},
+        {{"d", "words", "locked/writable", "old-code"}, 3, "locked/writable", no_new_file, limited},
+        {{"x", "sorted", "locked/writable", "code"}, 3, "locked/writable", no_new_file, limited},
+        {{"d", "words", "/dev/null", "locked/writable"},
+         4,
+         "locked/writable",
+         no_new_file,
+         unprivileged},
         {{"d", "words", "locked/read-only", "old-code"},
          3,
-         "locked/read-only",
-         "Permission denied",
-         unprivileged},
-        {{"d", "words", "locked/new", "old-code"},
-         3,
-         "locked/new",
-         "Permission denied",
-         unprivileged},
-        // Written in place, but only once every open has succeeded.
-        {{"d", "words", "locked/writable", "locked/read-only"},
-         4,
          "locked/read-only",
          "Permission denied",
          unprivileged},
@@ -315,6 +329,8 @@ TEST_F(Faults, InterruptRemovesTheTemporaryFiles) {
                 ::ioctl(fifo, FIONREAD, &unread);
                 return unread == 0 && count_unfinished(dir.path(), kUnfinished) == outputs;
             }));
+            // No other user may read what the run writes, whatever the outputs' modes will be.
+            EXPECT_TRUE(only_the_owner_may_read(dir.path(), kUnfinished));
             ::kill(child, c.signal_number);
             ::close(fifo);
         };

@@ -325,4 +325,15 @@ inline int count_unfinished(const std::filesystem::path& directory, const std::s
     return count;
 }
 
+// True when every file in `directory` whose name holds `marker` may be read and written by its
+// owner alone (mode 0600), as a run's temporary files must be while it writes them.
+inline bool only_the_owner_may_read(const std::filesystem::path& directory,
+                                    const std::string& marker) {
+    for (const auto& entry : std::filesystem::directory_iterator(directory))
+        if (entry.path().filename().string().find(marker) != std::string::npos &&
+            entry.status().permissions() != std::filesystem::perms(0600))
+            return false;
+    return true;
+}
+
 }  // namespace wordperm::testing

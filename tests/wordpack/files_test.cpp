@@ -201,6 +201,8 @@ TEST_F(PackFiles, InterruptRemovesTheTemporaryFile) {
             // The run waits in its read of the FIFO, its temporary file in place.
             const int fifo = ::open((dir / "fifo").c_str(), O_RDWR);
             EXPECT_TRUE(wait_for([&] { return count_unfinished(dir.path(), kUnfinished) == 1; }));
+            // No other user may read what the run writes.
+            EXPECT_TRUE(only_the_owner_may_read(dir.path(), kUnfinished));
             ::kill(child, signal_number);
             ::close(fifo);
         };
