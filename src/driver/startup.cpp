@@ -4,8 +4,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <span>
 #include <string>
 
+#include "io/directory_locks.h"
 #include "io/file_identity.h"
 #include "io/standard_streams.h"
 
@@ -66,6 +68,11 @@ bool is_standard_output(const OutputFile* output) {
 bool open_run_files(RunFiles& files, Mode mode, const char* list, const char* out, const char* code,
                     Failure& failure) {
     const Roles roles = roles_of(mode);
+    // A decode opens the sorted list and the code file while no other run replaces them, so the
+    // two are always of one pair.
+    const std::string inputs[] = {list, code};
+    const DirectoryLocks inputs_locked(std::span(inputs, mode == Mode::decode ? 2 : 0),
+                                       DirectoryLocks::Kind::shared);
     if (!open_input(files.list, list, ExitStatus::list_unopened, failure)) return false;
 
     const std::optional<FileIdentity> list_identity = files.list->identity();

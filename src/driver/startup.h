@@ -8,7 +8,9 @@
 // output's name. An output that is the same file as an input or as the other output (links
 // included) is refused before it is opened: replacing it would destroy the input, or the other
 // output. Devices and pipes may be named twice (/dev/null as both outputs). A directory as an
-// input is refused at once rather than read.
+// input is refused at once rather than read. A decode opens its two inputs under a shared lock on
+// their directories (io/directory_locks.h), so that it never reads half of one run's pair and
+// half of another's.
 //
 // Standard output carries the encoder's two progress messages only when it is none of the
 // outputs (the same file, device or pipe); otherwise it is pointed at /dev/null, so the messages

@@ -10,7 +10,9 @@
 #include <cerrno>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
+#include "io/directory_locks.h"
 #include "io/path_names.h"
 #include "io/standard_streams.h"
 #include "io/temporary_files.h"
@@ -274,6 +276,12 @@ bool commit_outputs(std::span<OutputFile* const> outputs, OutputFile*& failed) {
             return false;
         }
     }
+    std::vector<std::string> replaced;
+    for (const OutputFile* output : outputs)
+        if (output->method_ == OutputFile::Method::replace) replaced.push_back(output->final_path_);
+    // The locks are taken before the interrupts are held, so that a run waiting for another
+    // run's renames can still be interrupted.
+    const DirectoryLocks locks(replaced, DirectoryLocks::Kind::exclusive);
     InterruptHold hold;
     for (OutputFile* output : outputs) {
         if (!output->publish()) {

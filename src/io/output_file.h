@@ -110,10 +110,11 @@ class OutputFile final : public ByteWriter {
 
 // Ends a successful run: writes every output to the disk with its final mode and closes it, then
 // renames each replaced output over its final name, in the order given, one right after the
-// other with SIGINT, SIGTERM and SIGHUP held so that no interrupt falls between two renames.
-// Returns false with `failed` set to the output concerned (see its error()) when a flush or a close
-// fails, having renamed nothing, or when a rename fails, the outputs before it being already in
-// place.
+// other, holding an exclusive lock on each one's directory (directory_locks.h), so that no other
+// run renames or opens a file there in between, and with SIGINT, SIGTERM and SIGHUP held, so
+// that no interrupt falls between two renames. Returns false with `failed` set to the output
+// concerned (see its error()) when a flush or a close fails, having renamed nothing, or when a
+// rename fails, the outputs before it being already in place.
 bool commit_outputs(std::span<OutputFile* const> outputs, OutputFile*& failed);
 
 }  // namespace wordperm

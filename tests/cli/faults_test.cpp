@@ -4,6 +4,7 @@
 // file changed, no file created, no temporary file left behind (except after SIGKILL, whose
 // leftovers must say what they are).
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 
@@ -294,6 +295,77 @@ TEST_F(Faults, FailingOutputDuringTheTwoThreadStep) {
         {{"d", "long", "old-out", "full"}, 6, "full", "No space left on device"},
         {{"d", "long", "full", "old-code"}, 6, "full", "No space left on device"},
     });
+}
+
+// Runs that write one pair at the same time leave the pair of one of them, never the sorted
+// list of one beside the code of the other, and a decode beside them reads one pair: each run
+// renames its outputs, and a decode opens its inputs, under locks on their directory.
+TEST_F(Faults, ConcurrentRunsNeverMixAPair) {
+    const std::string lists[] = {numbered_words(20000), numbered_words(20000, 3)};
+    write_file(dir / "a", lists[0]);
+    write_file(dir / "b", lists[1]);
+    ASSERT_EQ(run_cli({"d", dir / "a", dir / "s", dir / "c"}).status, 0);
+    const auto is_one_of_the_lists = [&](const std::string& restored) {
+        return restored == lists[0] || restored == lists[1];
+    };
+    for (int round = 0; round < 50; ++round) {
+        SCOPED_TRACE(round);
+        CliResult encodes[2];
+        std::thread first([&] { encodes[0] = run_cli({"d", dir / "a", dir / "s", dir / "c"}); });
+        std::thread second([&] { encodes[1] = run_cli({"d", dir / "b", dir / "s", dir / "c"}); });
+        const CliResult beside = run_cli({"x", dir / "s", dir / "r", dir / "c"});
+        first.join();
+        second.join();
+        EXPECT_EQ(encodes[0].status, 0) << encodes[0].err;
+        EXPECT_EQ(encodes[1].status, 0) << encodes[1].err;
+        EXPECT_EQ(beside.status, 0) << beside.err;
+        EXPECT_TRUE(is_one_of_the_lists(read_file(dir / "r")));
+        ASSERT_EQ(run_cli({"x", dir / "s", dir / "r", dir / "c"}).status, 0);
+        ASSERT_TRUE(is_one_of_the_lists(read_file(dir / "r")));
+    }
+}
+
+// True once process `pid` waits for a flock: /proc/locks lists a waiter with "->".
+bool waits_for_a_lock(pid_t pid) {
+    std::ifstream locks("/proc/locks");
+    const std::string owner = " " + std::to_string(pid) + " ";
+    for (std::string line; std::getline(locks, line);)
+        if (line.find("->") != std::string::npos && line.find(owner) != std::string::npos)
+            return true;
+    return false;
+}
+
+// The locks step by step, the test holding the other side: a run's renames wait while a reader
+// holds its shared lock on the directory, and a decode's opens wait while a writer holds its
+// exclusive one, here between the renames of a pair.
+TEST_F(Faults, RenamesAndOpensOfAPairWaitForEachOther) {
+    const std::string lists[] = {numbered_words(2000), numbered_words(2000, 3)};
+    write_file(dir / "a", lists[0]);
+    write_file(dir / "b", lists[1]);
+    ASSERT_EQ(run_cli({"d", dir / "a", dir / "s", dir / "c"}).status, 0);
+    ASSERT_EQ(run_cli({"d", dir / "a", dir / "s-a", dir / "c-a"}).status, 0);
+    const std::string pair_a = read_file(dir / "s") + read_file(dir / "c");
+    const int directory = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(::flock(directory, LOCK_SH), 0);
+    Launch encode{.args = {"d", dir / "b", dir / "s", dir / "c"}};
+    encode.while_running = [&](pid_t child) {
+        EXPECT_TRUE(wait_for([&] { return waits_for_a_lock(child); }));
+        EXPECT_TRUE(read_file(dir / "s") + read_file(dir / "c") == pair_a);
+        ::flock(directory, LOCK_UN);
+    };
+    EXPECT_EQ(run_wordperm(encode).status, 0);
+
+    ASSERT_EQ(::flock(directory, LOCK_EX), 0);
+    fs::rename(dir / "s-a", dir / "s");
+    Launch decode{.args = {"x", dir / "s", dir / "r", dir / "c"}};
+    decode.while_running = [&](pid_t child) {
+        EXPECT_TRUE(wait_for([&] { return waits_for_a_lock(child); }));
+        fs::rename(dir / "c-a", dir / "c");
+        ::flock(directory, LOCK_UN);
+    };
+    EXPECT_EQ(run_wordperm(decode).status, 0);
+    EXPECT_TRUE(read_file(dir / "r") == lists[0]);
+    ::close(directory);
 }
 
 // The list (encode) or the code file (decode) is a FIFO that the test holds open: the run reads
