@@ -69,6 +69,8 @@ class OutputFile final : public ByteWriter {
 
     bool write(const std::uint8_t* bytes, std::size_t size) override;
     std::string error() const override;
+    // errno's value of the latest failure (EPIPE tells a reader that has gone away).
+    int error_number() const { return error_number_; }
 
     Method method() const { return method_; }
     // The file under the final name when the output was opened, or the file a direct output

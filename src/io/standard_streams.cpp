@@ -6,6 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+
+#include "io/temporary_files.h"
 
 namespace wordperm {
 namespace {
@@ -45,6 +48,25 @@ std::string closed_stream_reason(int descriptor) {
 
 bool silence_standard_output() {
     return open_null_on(1);
+}
+
+bool finish_standard_output(int& error_number) {
+    errno = 0;
+    bool failed = std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+    // A write that failed in an earlier flush leaves no errno behind: EIO stands in for it.
+    int cause = errno != 0 ? errno : EIO;
+    if (std::fclose(stdout) != 0 && !failed) {
+        failed = true;
+        cause = errno;
+    }
+    if (!failed) return true;
+    if (cause == EPIPE) end_by_broken_pipe();
+    error_number = cause;
+    return false;
+}
+
+void end_by_broken_pipe() {
+    end_by_signal(SIGPIPE);
 }
 
 }  // namespace wordperm

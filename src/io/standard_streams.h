@@ -1,4 +1,5 @@
-// The standard streams of a program that writes files, made safe at start-up.
+// The standard streams of a program that writes files, made safe at start-up and checked at the
+// end.
 //
 // A descriptor among 0, 1 and 2 that the program was started without (`>&-`) would be handed to
 // the next file it opens, and whatever it printed on standard output would then land in that
@@ -8,8 +9,10 @@
 //
 // SIGPIPE and SIGXFSZ are ignored, so a reader that has gone away or a file-size limit makes a
 // write fail (EPIPE, EFBIG) rather than kill the process before it can remove its temporary
-// files and say why. A message that cannot be written is dropped; an output that cannot be
-// written fails like any other.
+// files and say why. What a program prints on standard output as its result (a help text, a
+// listing) must reach it: finish_standard_output reports a failed write or close, except a
+// broken pipe, after which the reader wants nothing more: the program then ends by SIGPIPE, as
+// it would have without the signal ignored (status 141 in the shell), quietly.
 #pragma once
 
 #include <string>
@@ -30,5 +33,14 @@ std::string closed_stream_reason(int descriptor);
 // file that standard output also reaches (an output written through a duplicate of descriptor
 // 1 keeps its own). False when /dev/null cannot be opened.
 bool silence_standard_output();
+
+// Flushes and closes standard output, after the last thing printed there. False, with errno's
+// value in `error_number`, when a write or the close failed; on a broken pipe it removes the
+// run's temporary files and ends the process by SIGPIPE instead of returning.
+bool finish_standard_output(int& error_number);
+
+// Ends the process by SIGPIPE with the temporary files removed: for a write to standard output
+// that failed with EPIPE.
+[[noreturn]] void end_by_broken_pipe();
 
 }  // namespace wordperm

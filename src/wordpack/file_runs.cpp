@@ -17,6 +17,7 @@
 #include "io/byte_io.h"
 #include "io/file_identity.h"
 #include "io/output_file.h"
+#include "io/path_names.h"
 #include "io/read_whole.h"
 #include "io/standard_streams.h"
 #include "pack/pack.h"
@@ -84,6 +85,15 @@ std::string output_name(const PackCommand& command, const std::string& input,
     return input.substr(0, input.size() - std::strlen(kArchiveSuffix));
 }
 
+// True when `name` leads, perhaps through symbolic links, to one of the process's descriptors
+// (/dev/stdout, /dev/fd/N): a stream the shell set up, written as it is, like -c.
+bool names_a_descriptor(const std::string& name) {
+    std::string followed = name;
+    int descriptor = -1;
+    int error_number = 0;
+    return follow_links(followed, descriptor, error_number) && descriptor >= 0;
+}
+
 std::unique_ptr<OutputFile> open_output(const PackCommand& command, const std::string& name,
                                         const InputFile& input, PackFailure& failure) {
     std::unique_ptr<OutputFile> output;
@@ -97,9 +107,17 @@ std::unique_ptr<OutputFile> open_output(const PackCommand& command, const std::s
         output = OutputFile::open_descriptor(1, kStandardOutput, reason);
         if (!output) failure = failure_of(PackExit::unopened, kStandardOutput, reason);
     } else {
-        const std::optional<FileIdentity> existing = identity_of_path(name.c_str());
-        if (existing && existing->regular() && !command.force) {
+        // Only a regular file is ever replaced: writing into a FIFO or a device would hang or
+        // leave part of an output there.
+        const std::optional<FileIdentity> existing =
+            names_a_descriptor(name) ? std::nullopt : identity_of_path(name.c_str());
+        if (existing && !command.force) {
             failure = failure_of(PackExit::unopened, name, "already exists (use -f to replace it)");
+            return nullptr;
+        }
+        if (existing && !existing->regular()) {
+            failure = failure_of(PackExit::unopened, name,
+                                 "is not a regular file, and only a regular file is replaced");
             return nullptr;
         }
         output = OutputFile::open(name, "wordpack", reason);
@@ -138,12 +156,15 @@ PackFailure unpack_failure(UnpackStatus status, const std::string& file) {
     return failure_of(PackExit::damaged, file, "damaged or truncated archive");
 }
 
-// Writes `bytes` as the whole of `output` and makes it final.
+// Writes `bytes` as the whole of `output` and makes it final. A reader of standard output that
+// has gone away ends the run quietly (standard_streams.h).
 bool write_output(OutputFile& output, const std::vector<std::uint8_t>& bytes,
                   PackFailure& failure) {
     OutputFile* outputs[] = {&output};
     OutputFile* failed = nullptr;
     if (output.write(bytes.data(), bytes.size()) && commit_outputs(outputs, failed)) return true;
+    if (output.method() == OutputFile::Method::direct && output.error_number() == EPIPE)
+        end_by_broken_pipe();
     failure = failure_of(PackExit::write_failed, output.name(), output.error());
     output.discard();
     return false;

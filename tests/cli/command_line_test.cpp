@@ -61,6 +61,22 @@ TEST(CommandLine, FewerThanFourArgumentsPrintUsageUnlessAskingForHelpOrVersion) 
     EXPECT_FALSE(fs::exists(dir / "sorted"));
 }
 
+// The help and the version are the run's result: one that cannot be written fails with status
+// 6 and its line, except when the reader has gone away, which ends the run quietly by SIGPIPE.
+TEST(CommandLine, HelpAndVersionThatCannotBeWrittenFail) {
+    for (const char* argument : {"--help", "--version"}) {
+        SCOPED_TRACE(argument);
+        const CliResult full = run_wordperm(
+            {.args = {argument}, .out = StandardOutput::append_to_file, .out_file = "/dev/full"});
+        EXPECT_EQ(full.status, 6);
+        EXPECT_EQ(full.err, "wordperm: (stdout): No space left on device\n");
+        const CliResult gone =
+            run_wordperm({.args = {argument}, .out = StandardOutput::broken_pipe});
+        EXPECT_EQ(gone.status, 128 + SIGPIPE);
+        EXPECT_EQ(gone.err, "");
+    }
+}
+
 TEST(CommandLine, OnlyTheFirstByteOfTheModeCounts) {
     ScratchDirectory dir;
     write_file(dir / "words", "b\na\n");

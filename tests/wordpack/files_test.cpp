@@ -86,6 +86,8 @@ TEST_F(PackFiles, RefusalsAndFailuresChangeNothing) {
     write_file(dir / "cut.wpk", archive.substr(0, archive.size() - 1));
     write_file(dir / "text.wpk", "pear\napple\nfig\n");
     fs::create_symlink("/dev/full", dir / "full");
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
+    write_file(dir / "fifo.wpk", archive);
     struct Row {
         std::vector<std::string> args;
         int status;
@@ -93,6 +95,7 @@ TEST_F(PackFiles, RefusalsAndFailuresChangeNothing) {
         std::string reason;  // a part of what it says
         Launch launch = {};  // everything but the program and its arguments
     };
+    const std::string not_regular = "is not a regular file, and only a regular file is replaced";
     const Row rows[] = {
         {{"words"}, 2, "words.wpk", "already exists"},
         {{"-d", "copy.wpk"}, 2, "copy", "already exists"},
@@ -103,7 +106,12 @@ TEST_F(PackFiles, RefusalsAndFailuresChangeNothing) {
         {{"-d", "-f", "flipped.wpk"}, 3, "flipped.wpk", "damaged or truncated"},
         {{"-t", "cut.wpk"}, 3, "cut.wpk", "damaged or truncated"},
         {{"-l", "text.wpk"}, 3, "text.wpk", "not a wordpack archive"},
-        {{"-o", "full", "words"}, 4, "full", "No space left on device"},
+        // Only a regular file is replaced: a FIFO or a device already exists without -f, and
+        // is refused with it, rather than written into (a FIFO would hang the run).
+        {{"-o", "full", "words"}, 2, "full", "already exists"},
+        {{"-f", "-o", "full", "words"}, 2, "full", not_regular},
+        {{"-d", "fifo.wpk"}, 2, "fifo", "already exists"},
+        {{"-d", "-f", "fifo.wpk"}, 2, "fifo", not_regular},
         // A file-size limit fails the write, and the temporary file goes.
         {{"-f", "-o", "copy", "words"}, 4, "copy", "File too large", {.file_size_limit = 64}},
     };
@@ -168,6 +176,31 @@ TEST_F(PackFiles, ClosedStandardStreamsAreRefused) {
         EXPECT_EQ(result.err, row.message);
     }
     EXPECT_FALSE(fs::exists(dir / "out.wpk"));
+}
+
+// What goes to standard output, an archive or list as much as a listing, the help or the
+// version, must get there: a write that fails is status 4 with its line; a reader that has gone
+// away (`| head`) ends the run quietly by SIGPIPE.
+TEST_F(PackFiles, StandardOutputThatFails) {
+    write_file(dir / "words", "pear\napple\nfig\n");
+    ASSERT_EQ(wordpack({dir / "words"}).status, 0);
+    const std::vector<std::string> commands[] = {
+        {"-l", dir / "words.wpk"},  {"-h"}, {"-V"}, {"-c", dir / "words"},
+        {"-dc", dir / "words.wpk"},
+    };
+    for (const std::vector<std::string>& args : commands) {
+        SCOPED_TRACE(args[0]);
+        const CliResult full = run_wordperm({.args = args,
+                                             .binary = WORDPACK_BINARY,
+                                             .out = StandardOutput::append_to_file,
+                                             .out_file = "/dev/full"});
+        EXPECT_EQ(full.status, 4);
+        EXPECT_EQ(full.err, "wordpack: (stdout): No space left on device\n");
+        const CliResult gone = run_wordperm(
+            {.args = args, .binary = WORDPACK_BINARY, .out = StandardOutput::broken_pipe});
+        EXPECT_EQ(gone.status, 128 + SIGPIPE);
+        EXPECT_EQ(gone.err, "");
+    }
 }
 
 #if !defined(WORDPERM_SANITIZED)
