@@ -34,7 +34,7 @@ static ExitStatus run(Mode mode, char** argv, RunFiles& files, Failure& failure)
     if (!ran) {
         failure = ctx->run.failure;
         if (failure.status == ExitStatus::code_misfit)
-            failure = {failure.status, argv[4], std::string("does not fit ") + argv[2]};
+            failure = refusal_failure(*ctx, argv[2], argv[4]);
         if (failure.status == ExitStatus::out_of_memory)
             failure = {failure.status, argv[2], "out of memory"};
         return failure.status;

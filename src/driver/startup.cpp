@@ -82,6 +82,10 @@ bool open_run_files(RunFiles& files, Mode mode, const char* list, const char* ou
         return refuse_same_file(ExitStatus::out_unopened, out, roles.list, roles.out, failure);
     if (mode == Mode::decode && same_regular_file(out_identity, code_identity))
         return refuse_same_file(ExitStatus::out_unopened, out, roles.out, roles.code, failure);
+    // Read twice, one file (or one pipe) is never a code for itself; /dev/null may be both.
+    if (mode == Mode::decode && same_file(code_identity, list_identity) &&
+        !list_identity->character_device())
+        return refuse_same_file(ExitStatus::code_misfit, code, roles.list, roles.code, failure);
     if (mode == Mode::encode && same_regular_file(code_identity, list_identity))
         return refuse_same_file(ExitStatus::code_unopened, code, roles.list, roles.code, failure);
     if (mode == Mode::encode && same_regular_file(code_identity, out_identity))

@@ -51,4 +51,13 @@ void put_bytes(Stream& stream, const std::uint8_t* bytes, std::size_t size);
 // encoder can be billions long.
 void put_repeated(Stream& stream, std::uint8_t byte, std::uint64_t count);
 
+// The bytes get_byte has made up beyond the end of the input so far: those of eof_padding, then
+// the counted ones. 0 while the end has not been reached.
+inline std::uint64_t made_up_bytes(const Stream& stream) {
+    if (!stream.eof) return 0;
+    const bool in_padding = stream.in_end == eof_padding + sizeof eof_padding;
+    return (in_padding ? static_cast<std::uint64_t>(stream.in_ptr - eof_padding) : 0) +
+           stream.past_end_reads;
+}
+
 }  // namespace wordperm

@@ -11,7 +11,8 @@
 // file the encoder wrote never puts `code` on one. A code file that was altered, cut short or
 // made for another symbol sequence can; after the narrowing `code` is then above `range`, and
 // decode_uniform reports it by returning t. While code <= range holds before a symbol, the
-// symbol found is below t without further checks.
+// symbol found is below t without further checks. Once every symbol is decoded,
+// decoder_found_surplus tells a code file longer than the encoder writes for them.
 #pragma once
 
 #include <cstdint>
@@ -48,6 +49,17 @@ inline bool decoder_narrow(RangeDecoder& decoder, Stream& stream, std::uint64_t 
     }
     return true;
 }
+
+// True, once every symbol has been decoded, when the code file is longer than any code the
+// encoder writes for these symbols. The encoder writes one byte for each shift of the interval,
+// K in all, and at the end at most 2 more: after a symbol the interval holds at least 2^56
+// values, so its flush can make every byte of its final value below the top two 0xFF and leave
+// them out (fewer when trailing 0xFF bytes before those are left out too), and with no symbol it
+// writes nothing. The decoder shifts where the encoder shifted and reads 8 + K bytes, so it reads
+// at least 6 bytes past the end of a code file the encoder wrote (8 with no symbol), all made up;
+// fewer made-up bytes mean more bytes in the file than the encoder writes. `symbols_decoded`
+// says whether there was any symbol.
+bool decoder_found_surplus(const Stream& stream, bool symbols_decoded);
 
 // Returns the next symbol, below t, for a code that fits; requires t >= 2 and the same t as the
 // encoder used for this symbol. Returns t itself once the code value has landed on a split point

@@ -113,6 +113,8 @@ class Faults : public ::testing::Test {
 TEST_F(Faults, FailedOpenChangesNothing) {
     const std::string no_file = "No such file or directory";
     const std::string is_directory = "Is a directory";
+    const Launch stdin_closed{.stdin_file = ""};
+    const Launch stdout_closed{.out = StandardOutput::closed};
     expect_each_changes_nothing({
         {{"d", "missing", "old-out", "old-code"}, 2, "missing", no_file},
         {{"x", "missing", "old-restored", "old-code"}, 2, "missing", no_file},
@@ -137,22 +139,22 @@ TEST_F(Faults, FailedOpenChangesNothing) {
          2,
          "/dev/stdin",
          "standard input is closed",
-         {.stdin_file = ""}},
+         stdin_closed},
         {{"x", "sorted", "old-restored", "/dev/fd/0"},
          4,
          "/dev/fd/0",
          "standard input is closed",
-         {.stdin_file = ""}},
+         stdin_closed},
         {{"x", "sorted", "/dev/stdout", "code"},
          3,
          "/dev/stdout",
          "standard output is closed",
-         {.out = StandardOutput::closed}},
+         stdout_closed},
         {{"d", "words", "old-out", "stdout-link"},
          4,
          "stdout-link",
          "standard output is closed",
-         {.out = StandardOutput::closed}},
+         stdout_closed},
     });
 }
 
@@ -213,6 +215,10 @@ TEST_F(Faults, OutputThatIsAnotherArgumentIsRefused) {
 }
 
 TEST_F(Faults, FailureInTheRunChangesNothing) {
+    fs::create_hard_link(dir / "sorted", dir / "sorted-link");
+    write_file(dir / "long-code", read_file(dir / "code") + std::string(8, '\0'));
+    // The word file's fourth line, w2757, sorts before its third, w838.
+    const std::string out_of_order = "not a sorted list: line 4 sorts before line 3";
     const std::string full = "No space left on device";
     const std::string too_large = "File too large";  // a file-size limit: a disk that fills up
     expect_each_changes_nothing({
@@ -221,6 +227,23 @@ TEST_F(Faults, FailureInTheRunChangesNothing) {
          7,
          "/proc/self/mem",
          "Input/output error"},
+        // What can never be a code for the list is refused, each check by its own message: the
+        // list itself (arguments 3 and 4 swapped), a list out of order (the word file, or a mode
+        // word other than d), a code longer than any code of the list, a rank beyond the lines.
+        {{"x", "sorted", "code", "sorted"},
+         5,
+         "sorted",
+         "the sorted list and the code file are the same file"},
+        {{"x", "sorted", "old-restored", "sorted-link"},
+         5,
+         "sorted-link",
+         "the sorted list and the code file are the same file"},
+        {{"x", "words", "old-restored", "code"}, 5, "words", out_of_order},
+        {{"encode", "words", "old-out", "code"}, 5, "words", out_of_order},
+        {{"x", "sorted", "old-restored", "long-code"},
+         5,
+         "long-code",
+         "longer than any code for the 3000 lines of " + dir / "sorted"},
         {{"x", "sorted", "old-restored", "zeros"}, 5, "zeros", "does not fit " + dir / "sorted"},
         {{"x", "sorted", "null", "zeros"}, 5, "zeros", "does not fit " + dir / "sorted"},
         // Nothing is removed by name: not a link's target, not /dev/stdout.

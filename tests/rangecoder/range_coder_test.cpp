@@ -118,6 +118,8 @@ class IntervalModel {
         }
     }
 
+    std::size_t digits() const { return bottom_.size(); }  // 8 + the shifts so far
+
     // Whether the code followed by 0xFF bytes is a value from bottom to bottom + size - 1.
     ::testing::AssertionResult contains(const Bytes& code) const {
         if (code.size() > bottom_.size())
@@ -387,9 +389,21 @@ TEST(RangeDecoder, WorkedExampleCodesDecodeBack) {
 
 // --- Round trips --------------------------------------------------------------------------
 
+// Whether the decoder, once it has decoded a symbol for each t, finds `code` longer than any
+// code of those symbols.
+bool surplus_after(const Bytes& code, const std::vector<std::uint32_t>& ts) {
+    BufferStream input(0, code);
+    RangeDecoder decoder;
+    decoder_init(decoder, input.stream);
+    for (const std::uint32_t t : ts)
+        decode_uniform(decoder, input.stream, t);
+    return decoder_found_surplus(input.stream, !ts.empty());
+}
+
 // Checks everything a round trip can: symbols back, ranges in step, the code inside the exact
-// interval, and no more than two bytes beyond the information content.
-void check_round_trip(const std::vector<Symbol>& symbols) {
+// interval, no more than two bytes beyond the information content, and no longer than the
+// decoder allows. True when the code takes all the length allowed.
+bool check_round_trip(const std::vector<Symbol>& symbols) {
     RangeEncoder encoder;
     encoder_init(encoder);
     const Coded coded = encode_from(encoder, symbols);
@@ -404,16 +418,29 @@ void check_round_trip(const std::vector<Symbol>& symbols) {
     }
     EXPECT_TRUE(model.contains(coded.code));
     EXPECT_LE(static_cast<double>(coded.code.size()), std::ceil(bits / 8 - 1e-9) + 2);
+    // The length the decoder allows: one byte per shift (the model's digits beyond the window)
+    // and two more after a symbol. The code keeps to it, and padding it with the 0xFF bytes the
+    // reader makes up anyway finds a surplus exactly one byte past it.
+    const std::size_t most = symbols.empty() ? 0 : model.digits() - 8 + 2;
+    EXPECT_LE(coded.code.size(), most);
+    Bytes padded = coded.code;
+    padded.resize(most, 0xFF);
+    EXPECT_FALSE(surplus_after(padded, counts_of(symbols)));
+    padded.push_back(0xFF);
+    EXPECT_TRUE(surplus_after(padded, counts_of(symbols)));
+    return coded.code.size() == most;
 }
 
 TEST(RangeCoderRoundTrip, RandomSymbolsComeBackFromShortCodeInsideInterval) {
-    for (const std::uint64_t seed : {1u, 2u, 3u, 4u, 5u, 6u}) {
+    int longest_allowed = 0;
+    for (const std::uint64_t seed : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 10u}) {
         for (const std::uint32_t max_t : {3u, 300u, 70000u, kLargestT}) {
             SCOPED_TRACE(::testing::Message() << "seed " << seed << " max_t " << max_t);
             std::mt19937_64 random(seed);
-            check_round_trip(random_symbols(random, 1 + random() % 1500, max_t));
+            longest_allowed += check_round_trip(random_symbols(random, 1 + random() % 1500, max_t));
         }
     }
+    EXPECT_GT(longest_allowed, 0);  // the bound is met, not only kept
 }
 
 TEST(RangeCoderRoundTrip, LongTailOfLargestSymbolsNeedsUnlimitedPadding) {
