@@ -16,14 +16,15 @@ const std::uint8_t* line_at(const WordTable& table, std::uint64_t k) {
 }
 
 // The bytes of line k before its line feed, whether or not the line has one.
-std::uint64_t words_of_line(const WordTable& table, std::uint64_t k) {
+std::uint64_t bytes_before_line_feed(const WordTable& table, std::uint64_t k) {
     const bool bare = k + 1 == table.line_count && last_line_is_bare(table);
     return line_size(table, static_cast<std::uint32_t>(k)) - (bare ? 0 : 1);
 }
 
 bool starts_with(const WordTable& table, std::uint64_t k, const std::uint8_t* prefix,
                  std::uint64_t size) {
-    return words_of_line(table, k) >= size && std::memcmp(line_at(table, k), prefix, size) == 0;
+    return bytes_before_line_feed(table, k) >= size &&
+           std::memcmp(line_at(table, k), prefix, size) == 0;
 }
 
 }  // namespace
@@ -35,11 +36,11 @@ std::optional<std::uint64_t> first_line_out_of_order(const WordTable& table) {
 
     // The bare line moved after an empty line that sorted last: b is the last line, and the
     // pairs out of order before the two must all start with it.
-    const bool moved_last = bare && words_of_line(table, n - 2) == 0 &&
+    const bool moved_last = bare && bytes_before_line_feed(table, n - 2) == 0 &&
                             compare_line_bytes(line_at(table, n - 2), line_at(table, n - 1)) > 0;
     const std::uint64_t pairs_end = moved_last ? n - 1 : n;
     const std::uint8_t* const last = line_at(table, n - 1);
-    const std::uint64_t last_size = words_of_line(table, n - 1);
+    const std::uint64_t last_size = bytes_before_line_feed(table, n - 1);
 
     std::uint64_t first_unordered = 0;     // the first line below the one above it; 0 for none
     const std::uint8_t* common = nullptr;  // what every line of those pairs starts with
@@ -72,7 +73,7 @@ std::optional<std::uint64_t> first_line_out_of_order(const WordTable& table) {
 
     // b starts every line of those pairs, so it is a start of `common`, and "b\n" is a line.
     for (std::uint64_t k = 0; k < n; ++k) {
-        const std::uint64_t size = words_of_line(table, k);
+        const std::uint64_t size = bytes_before_line_feed(table, k);
         if (size != 0 && size <= common_size && std::memcmp(line_at(table, k), common, size) == 0)
             return std::nullopt;
     }
