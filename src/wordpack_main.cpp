@@ -1,9 +1,8 @@
 // wordpack: packs word lists into small archives and unpacks them (see wordpack/file_runs.h).
 //
 //   wordpack [-d|-t|-l] [-c] [-o FILE] [-f] [-v|-q] [FILE]...
-#include <fcntl.h>
-
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -15,8 +14,15 @@
 
 using namespace wordperm;
 
+// What was printed on standard output (the help, the version, a listing) must have reached it.
+static PackExit finish(PackExit status) {
+    int error_number = 0;
+    if (finish_standard_output(error_number)) return status;
+    report_pack_failure({PackExit::write_failed, "(stdout)", std::strerror(error_number)});
+    return status == PackExit::success ? PackExit::write_failed : status;
+}
+
 int main(int argc, char** argv) {
-    const StartingStreams streams{::fcntl(0, F_GETFD) != -1, ::fcntl(1, F_GETFD) != -1};
     if (!prepare_standard_streams()) {
         report_pack_failure({PackExit::write_failed, "/dev/null", "cannot be opened"});
         return static_cast<int>(PackExit::write_failed);
@@ -29,13 +35,13 @@ int main(int argc, char** argv) {
             return static_cast<int>(PackExit::usage);
         case ParsedCommandLine::Action::help:
             std::fputs(kPackHelp, stdout);
-            return static_cast<int>(PackExit::success);
+            return static_cast<int>(finish(PackExit::success));
         case ParsedCommandLine::Action::version:
             std::puts("wordpack " WORDPERM_VERSION);
-            return static_cast<int>(PackExit::success);
+            return static_cast<int>(finish(PackExit::success));
         case ParsedCommandLine::Action::run:
             break;
     }
     install_interrupt_cleanup();
-    return static_cast<int>(run_files(parsed.options, streams));
+    return static_cast<int>(finish(run_files(parsed.options)));
 }

@@ -34,13 +34,21 @@ static ExitStatus run(Mode mode, char** argv, RunFiles& files, Failure& failure)
     if (!ran) {
         failure = ctx->run.failure;
         if (failure.status == ExitStatus::code_misfit)
-            failure = {failure.status, argv[4], std::string("does not fit ") + argv[2]};
+            failure = refusal_failure(*ctx, argv[2], argv[4]);
         if (failure.status == ExitStatus::out_of_memory)
             failure = {failure.status, argv[2], "out of memory"};
         return failure.status;
     }
     if (!commit_run_outputs(files, failure)) return failure.status;
     return ExitStatus::success;
+}
+
+// The help or the version must have reached standard output.
+static ExitStatus finish_printing() {
+    int error_number = 0;
+    if (finish_standard_output(error_number)) return ExitStatus::success;
+    report_failure({ExitStatus::write_failed, "(stdout)", std::strerror(error_number)});
+    return ExitStatus::write_failed;
 }
 
 int main(int argc, char** argv) {
@@ -50,11 +58,11 @@ int main(int argc, char** argv) {
     }
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
         std::fputs(kHelp, stdout);
-        return static_cast<int>(ExitStatus::success);
+        return static_cast<int>(finish_printing());
     }
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
         std::puts("wordperm " WORDPERM_VERSION);
-        return static_cast<int>(ExitStatus::success);
+        return static_cast<int>(finish_printing());
     }
     if (argc < 5) {
         std::fprintf(stderr, "%s\n", kUsage);

@@ -33,6 +33,15 @@ inline constexpr std::size_t kBufferBytes = 65536;
 // Eight 0xFF bytes that the run loop supplies once the input file is exhausted.
 inline constexpr std::uint8_t eof_padding[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
+// The bytes get_byte has made up beyond the end of the input so far: those of eof_padding, then
+// the counted ones. 0 while the end has not been reached.
+inline std::uint64_t made_up_bytes(const Stream& stream) {
+    if (!stream.eof) return 0;
+    const bool in_padding = stream.in_end == eof_padding + sizeof eof_padding;
+    return (in_padding ? static_cast<std::uint64_t>(stream.in_ptr - eof_padding) : 0) +
+           stream.past_end_reads;
+}
+
 // What the run loop shares with the body it runs. It owns the body's stream: an empty input
 // block or a full output buffer suspends the body, and the loop refills or drains the buffer
 // before resuming it.

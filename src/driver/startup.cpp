@@ -4,8 +4,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <span>
 #include <string>
 
+#include "io/directory_locks.h"
 #include "io/file_identity.h"
 #include "io/standard_streams.h"
 
@@ -41,19 +43,19 @@ bool refuse_same_file(ExitStatus status, const char* argument, const char* first
 
 bool open_input(std::unique_ptr<InputFile>& file, const char* path, ExitStatus status,
                 Failure& failure) {
-    int error_number = 0;
-    file = InputFile::open(path, error_number);
+    std::string reason;
+    file = InputFile::open(path, reason);
     if (file) return true;
-    failure = {status, path, std::strerror(error_number)};
+    failure = {status, path, reason};
     return false;
 }
 
 bool open_output(std::unique_ptr<OutputFile>& file, const char* path, ExitStatus status,
                  Failure& failure) {
-    int error_number = 0;
-    file = OutputFile::open(path, kProgram, error_number);
+    std::string reason;
+    file = OutputFile::open(path, kProgram, reason);
     if (file) return true;
-    failure = {status, path, std::strerror(error_number)};
+    failure = {status, path, reason};
     return false;
 }
 
@@ -66,6 +68,11 @@ bool is_standard_output(const OutputFile* output) {
 bool open_run_files(RunFiles& files, Mode mode, const char* list, const char* out, const char* code,
                     Failure& failure) {
     const Roles roles = roles_of(mode);
+    // A decode opens the sorted list and the code file while no other run replaces them, so the
+    // two are always of one pair.
+    const std::string inputs[] = {list, code};
+    const DirectoryLocks inputs_locked(std::span(inputs, mode == Mode::decode ? 2 : 0),
+                                       DirectoryLocks::Kind::shared);
     if (!open_input(files.list, list, ExitStatus::list_unopened, failure)) return false;
 
     const std::optional<FileIdentity> list_identity = files.list->identity();
@@ -75,6 +82,10 @@ bool open_run_files(RunFiles& files, Mode mode, const char* list, const char* ou
         return refuse_same_file(ExitStatus::out_unopened, out, roles.list, roles.out, failure);
     if (mode == Mode::decode && same_regular_file(out_identity, code_identity))
         return refuse_same_file(ExitStatus::out_unopened, out, roles.out, roles.code, failure);
+    // Read twice, one file (or one pipe) is never a code for itself; /dev/null may be both.
+    if (mode == Mode::decode && same_file(code_identity, list_identity) &&
+        !list_identity->character_device())
+        return refuse_same_file(ExitStatus::code_misfit, code, roles.list, roles.code, failure);
     if (mode == Mode::encode && same_regular_file(code_identity, list_identity))
         return refuse_same_file(ExitStatus::code_unopened, code, roles.list, roles.code, failure);
     if (mode == Mode::encode && same_regular_file(code_identity, out_identity))

@@ -8,7 +8,10 @@
 // output's name. An output that is the same file as an input or as the other output (links
 // included) is refused before it is opened: replacing it would destroy the input, or the other
 // output. Devices and pipes may be named twice (/dev/null as both outputs). A directory as an
-// input is refused at once rather than read.
+// input is refused at once rather than read. A decode whose code file is the sorted list itself
+// (or the same pipe) is refused with status 5: one file is never a code for itself. A decode
+// opens its two inputs under a shared lock on their directories (io/directory_locks.h), so that
+// it never reads half of one run's pair and half of another's.
 //
 // Standard output carries the encoder's two progress messages only when it is none of the
 // outputs (the same file, device or pipe); otherwise it is pointed at /dev/null, so the messages
@@ -37,8 +40,8 @@ inline constexpr const char* kHelp =
     "encodes and replaces the code file. Outputs are replaced only when the whole run succeeds.\n"
     "\n"
     "Exit status: 0 success; 1 usage; 2, 3, 4 argument 2, 3 or 4 cannot be opened; 5 the code\n"
-    "file does not fit the sorted list; 6 an output cannot be written; 7 an input cannot be read;\n"
-    "8 the list file is too large; 9 out of memory.\n";
+    "file cannot be a code of the sorted list; 6 an output cannot be written; 7 an input cannot\n"
+    "be read; 8 the list file is too large; 9 out of memory.\n";
 
 // Only the first byte of the mode argument counts: d (encode) or anything else (decode).
 inline Mode mode_of(const char* argument) {

@@ -10,18 +10,32 @@
 #include <cerrno>
 #include <cstring>
 
+#include "io/path_names.h"
+#include "io/standard_streams.h"
+
 namespace wordperm {
 
-std::unique_ptr<InputFile> InputFile::open(const std::string& path, int& error_number) {
+std::unique_ptr<InputFile> InputFile::open(const std::string& path, std::string& reason) {
+    std::string followed = path;
+    int named_descriptor = -1;
+    int error_number = 0;
+    if (!follow_links(followed, named_descriptor, error_number)) {
+        reason = std::strerror(error_number);
+        return nullptr;
+    }
+    if (started_closed(named_descriptor)) {
+        reason = closed_stream_reason(named_descriptor);
+        return nullptr;
+    }
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (descriptor < 0) {
-        error_number = errno;
+        reason = std::strerror(errno);
         return nullptr;
     }
     auto input = std::make_unique<InputFile>(descriptor, path);
     struct stat status;
     if (::fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode)) {
-        error_number = EISDIR;
+        reason = std::strerror(EISDIR);
         return nullptr;
     }
     return input;

@@ -57,9 +57,10 @@ class ByteWriter {
 // A file opened by path for reading. Owns its descriptor; errors keep errno's text.
 class InputFile final : public ByteReader {
   public:
-    // Opens `path`; null with errno's value in `error_number` when it cannot, and with EISDIR
-    // for a directory, which is refused at once rather than read.
-    static std::unique_ptr<InputFile> open(const std::string& path, int& error_number);
+    // Opens `path`; null with the reason in `reason` (errno's text) when it cannot. A directory
+    // is refused at once rather than read (EISDIR), and so is a name for a standard stream the
+    // program was started without (standard_streams.h), which would otherwise read as empty.
+    static std::unique_ptr<InputFile> open(const std::string& path, std::string& reason);
 
     InputFile(int descriptor, std::string name)
         : ByteReader(std::move(name)), descriptor_(descriptor) {}

@@ -20,6 +20,10 @@ bool FileIdentity::directory() const {
     return type == S_IFDIR;
 }
 
+bool FileIdentity::character_device() const {
+    return type == S_IFCHR;
+}
+
 std::optional<FileIdentity> identity_of_path(const char* path) {
     struct stat status;
     if (::stat(path, &status) != 0) return std::nullopt;

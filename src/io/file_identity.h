@@ -19,6 +19,7 @@ struct FileIdentity {
 
     bool regular() const;
     bool directory() const;
+    bool character_device() const;
 };
 
 // The file `path` names, symbolic links followed; nothing when it cannot be reached.

@@ -10,74 +10,32 @@
 #include <cerrno>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
+#include "io/directory_locks.h"
+#include "io/path_names.h"
+#include "io/standard_streams.h"
 #include "io/temporary_files.h"
 
 namespace wordperm {
 namespace {
 
-constexpr int kMostLinksFollowed = 40;  // the kernel's own limit for one path
 constexpr std::size_t kRandomLetters = 6;
 constexpr int kMostNameAttempts = 100;
-
-// The descriptor a name stands for when it is one of the process's own, else -1.
-int descriptor_named_by(std::string_view path) {
-    if (path == "/dev/stdin") return 0;
-    if (path == "/dev/stdout") return 1;
-    if (path == "/dev/stderr") return 2;
-    for (std::string_view prefix : {"/dev/fd/", "/proc/self/fd/"}) {
-        if (!path.starts_with(prefix)) continue;
-        const std::string_view digits = path.substr(prefix.size());
-        if (digits.empty() || digits.size() > 9) return -1;
-        int descriptor = 0;
-        for (char digit : digits) {
-            if (digit < '0' || digit > '9') return -1;
-            descriptor = descriptor * 10 + (digit - '0');
-        }
-        return descriptor;
-    }
-    return -1;
-}
-
-// The part of `path` up to and including its last slash; empty for a name in the working
-// directory.
-std::string_view directory_of(std::string_view path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string_view::npos ? std::string_view{} : path.substr(0, slash + 1);
-}
-
-std::string_view base_name_of(std::string_view path) {
-    return path.substr(directory_of(path).size());
-}
+// Only the owner may read a temporary file: it holds the user's data before its final mode is
+// known to be safe to give.
+constexpr mode_t kTemporaryMode = 0600;
 
 std::optional<FileIdentity> identity_of_directory(std::string_view path) {
-    const std::string directory(directory_of(path));
-    return identity_of_path(directory.empty() ? "." : directory.c_str());
+    return identity_of_path(directory_name_of(path).c_str());
 }
 
-// Follows `path` through symbolic links to the name the output ends under; a link that leads
-// nowhere yet gives the name it points to, which the output then creates. A chain that reaches
-// a name for one of the process's descriptors stops there with that descriptor in `descriptor`.
-bool follow_links(std::string& path, int& descriptor, int& error_number) {
-    for (int followed = 0;; ++followed) {
-        descriptor = descriptor_named_by(path);
-        if (descriptor >= 0) return true;
-        struct stat status;
-        if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return true;
-        if (followed == kMostLinksFollowed) {
-            error_number = ELOOP;
-            return false;
-        }
-        char target[PATH_MAX];
-        const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
-        if (length < 0 || length == static_cast<ssize_t>(sizeof target)) {
-            error_number = length < 0 ? errno : ENAMETOOLONG;
-            return false;
-        }
-        const std::string_view link(target, static_cast<std::size_t>(length));
-        path = link.starts_with('/') ? std::string(link)
-                                     : std::string(directory_of(path)).append(link);
-    }
+// The permission bits a new file gets from the process: 0666 less the umask, as any program that
+// creates a file gives it. Read at an open, while no other thread runs.
+mode_t mode_of_new_file() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
 }
 
 // Letters for temporary names: different in every process and at every call, and nothing more
@@ -106,8 +64,9 @@ std::string random_letters() {
 }
 
 // Creates "<final name>.<program>-unfinished-XXXXXX" beside `final_path` (the final name cut
-// short if the whole would be too long a name) and lists it for the interrupt clean-up in the
-// same held step. Returns its descriptor, or -1 with `error_number` set.
+// short if the whole would be too long a name), readable by its owner alone, and lists it for
+// the interrupt clean-up in the same held step. Returns its descriptor, or -1 with
+// `error_number` set.
 int create_temporary(const std::string& final_path, const char* program, std::string& path,
                      int& slot, int& error_number) {
     const std::string suffix = std::string(".") + program + "-unfinished-";
@@ -118,8 +77,8 @@ int create_temporary(const std::string& final_path, const char* program, std::st
     for (int attempt = 0; attempt < kMostNameAttempts; ++attempt) {
         path = stem + random_letters();
         InterruptHold hold;
-        const int descriptor =
-            ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+        const int descriptor = ::open(
+            path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, kTemporaryMode);
         if (descriptor < 0) {
             if (errno == EEXIST) continue;
             error_number = errno;
@@ -138,30 +97,25 @@ int create_temporary(const std::string& final_path, const char* program, std::st
     return -1;
 }
 
-// The replaced file's owner and group where the process may set them (root may set both, a
-// member of the group the group); otherwise the new file is the process's own.
-void keep_owner(int descriptor, const struct stat& previous) {
-    if (::fchown(descriptor, previous.st_uid, previous.st_gid) != 0 &&
-        ::fchown(descriptor, static_cast<uid_t>(-1), previous.st_gid) != 0) {
-        // Neither may be set: the file stays the process's own.
-    }
-}
-
 }  // namespace
 
 OutputFile::OutputFile(std::string name, Method method, int descriptor)
     : ByteWriter(std::move(name)), method_(method), descriptor_(descriptor) {}
 
 std::unique_ptr<OutputFile> OutputFile::open_descriptor(int descriptor, std::string name,
-                                                        int& error_number) {
+                                                        std::string& reason) {
+    if (started_closed(descriptor)) {
+        reason = closed_stream_reason(descriptor);
+        return nullptr;
+    }
     const int flags = ::fcntl(descriptor, F_GETFL);
     if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY) {
-        error_number = flags < 0 ? errno : EBADF;
+        reason = std::strerror(flags < 0 ? errno : EBADF);
         return nullptr;
     }
     const int copy = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 3);
     if (copy < 0) {
-        error_number = errno;
+        reason = std::strerror(errno);
         return nullptr;
     }
     std::unique_ptr<OutputFile> output(new OutputFile(std::move(name), Method::direct, copy));
@@ -170,23 +124,27 @@ std::unique_ptr<OutputFile> OutputFile::open_descriptor(int descriptor, std::str
 }
 
 std::unique_ptr<OutputFile> OutputFile::open(const std::string& path, const char* program,
-                                             int& error_number) {
+                                             std::string& reason) {
     std::string final_path = path;
     int named_descriptor = -1;
-    if (!follow_links(final_path, named_descriptor, error_number)) return nullptr;
-    if (named_descriptor >= 0) return open_descriptor(named_descriptor, path, error_number);
+    int error_number = 0;
+    if (!follow_links(final_path, named_descriptor, error_number)) {
+        reason = std::strerror(error_number);
+        return nullptr;
+    }
+    if (named_descriptor >= 0) return open_descriptor(named_descriptor, path, reason);
 
     struct stat previous;
     const bool exists = ::stat(path.c_str(), &previous) == 0;
     if (!exists && errno != ENOENT) {
-        error_number = errno;
+        reason = std::strerror(errno);
         return nullptr;
     }
     if (exists && !S_ISREG(previous.st_mode)) {
         // A pipe, a terminal or a device is written as it is; a directory fails here (EISDIR).
         const int descriptor = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
         if (descriptor < 0) {
-            error_number = errno;
+            reason = std::strerror(errno);
             return nullptr;
         }
         std::unique_ptr<OutputFile> output(new OutputFile(path, Method::direct, descriptor));
@@ -195,43 +153,36 @@ std::unique_ptr<OutputFile> OutputFile::open(const std::string& path, const char
     }
 
     // An existing file must be one the process may write, as when outputs were truncated in
-    // place; the descriptor that shows it serves the in-place fallback.
-    int existing = -1;
+    // place, although it is replaced rather than written.
     if (exists) {
-        existing = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+        const int existing = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
         if (existing < 0) {
-            error_number = errno;
+            reason = std::strerror(errno);
             return nullptr;
         }
+        ::close(existing);
     }
 
     std::string temporary_path;
     int slot = -1;
-    int temporary_error = 0;
     const int descriptor =
-        create_temporary(final_path, program, temporary_path, slot, temporary_error);
-    std::unique_ptr<OutputFile> output;
-    if (descriptor >= 0) {
-        if (existing >= 0) ::close(existing);
-        output.reset(new OutputFile(path, Method::replace, descriptor));
-        output->temporary_path_ = std::move(temporary_path);
-        output->temporary_slot_ = slot;
-        if (exists) {
-            keep_owner(descriptor, previous);
-            if (::fchmod(descriptor, previous.st_mode & 07777) != 0) {
-                error_number = errno;
-                return nullptr;  // the destructor removes the temporary file
-            }
-        }
-    } else if (existing >= 0) {
-        output.reset(new OutputFile(path, Method::in_place, existing));
-    } else {
-        error_number = temporary_error;
+        create_temporary(final_path, program, temporary_path, slot, error_number);
+    if (descriptor < 0) {
+        reason = "cannot create a file in " + directory_name_of(final_path) + ": " +
+                 std::strerror(error_number);
         return nullptr;
     }
-    if (exists)
+    std::unique_ptr<OutputFile> output(new OutputFile(path, Method::replace, descriptor));
+    output->temporary_path_ = std::move(temporary_path);
+    output->temporary_slot_ = slot;
+    if (exists) {
         output->previous_ = FileIdentity{previous.st_dev, previous.st_ino,
                                          static_cast<mode_t>(previous.st_mode & S_IFMT)};
+        output->final_mode_ = previous.st_mode & 07777;
+        output->previous_owner_ = Owner{previous.st_uid, previous.st_gid};
+    } else {
+        output->final_mode_ = mode_of_new_file();
+    }
     output->directory_ = identity_of_directory(final_path);
     output->final_path_ = std::move(final_path);
     return output;
@@ -242,13 +193,6 @@ OutputFile::~OutputFile() {
 }
 
 bool OutputFile::write(const std::uint8_t* bytes, std::size_t size) {
-    if (method_ == Method::in_place && !emptied_) {
-        if (::ftruncate(descriptor_, 0) != 0) {
-            error_number_ = errno;
-            return false;
-        }
-        emptied_ = true;
-    }
     while (size != 0) {
         const ssize_t put = ::write(descriptor_, bytes, size);
         if (put < 0) {
@@ -273,15 +217,21 @@ bool OutputFile::collides_with(const OutputFile& other) const {
            base_name_of(final_path_) == base_name_of(other.final_path_);
 }
 
-// A file of our own goes to the disk before its rename, so that after a power cut the final
-// name holds the old content or the whole new one, never a file whose blocks were not written.
+// A replaced file's owner and group where the process may set them (root may set both, a member
+// of the group the group; otherwise the new file stays the process's own), then its permission
+// bits, which a change of owner may have cleared. Then the file goes to the disk before its
+// rename, so that after a power cut the final name holds the old content or the whole new one,
+// never a file whose blocks were not written.
 bool OutputFile::finish() {
     bool finished = true;
-    if (method_ == Method::in_place && !emptied_) {
-        finished = ::ftruncate(descriptor_, 0) == 0;
-        emptied_ = true;
+    if (method_ == Method::replace) {
+        if (previous_owner_ &&
+            ::fchown(descriptor_, previous_owner_->user, previous_owner_->group) != 0 &&
+            ::fchown(descriptor_, static_cast<uid_t>(-1), previous_owner_->group) != 0) {
+            // Neither may be set: the file stays the process's own.
+        }
+        finished = ::fchmod(descriptor_, final_mode_) == 0 && ::fsync(descriptor_) == 0;
     }
-    if (finished && method_ != Method::direct) finished = ::fsync(descriptor_) == 0;
     if (!finished) error_number_ = errno;
     const int descriptor = descriptor_;
     descriptor_ = -1;
@@ -314,9 +264,6 @@ void OutputFile::discard() {
         temporary_slot_ = -1;
     }
     if (descriptor_ >= 0) {
-        if (emptied_ && ::ftruncate(descriptor_, 0) != 0) {
-            // Nothing more can be done for a file that cannot even be emptied.
-        }
         ::close(descriptor_);
         descriptor_ = -1;
     }
@@ -329,6 +276,12 @@ bool commit_outputs(std::span<OutputFile* const> outputs, OutputFile*& failed) {
             return false;
         }
     }
+    std::vector<std::string> replaced;
+    for (const OutputFile* output : outputs)
+        if (output->method_ == OutputFile::Method::replace) replaced.push_back(output->final_path_);
+    // The locks are taken before the interrupts are held, so that a run waiting for another
+    // run's renames can still be interrupted.
+    const DirectoryLocks locks(replaced, DirectoryLocks::Kind::exclusive);
     InterruptHold hold;
     for (OutputFile* output : outputs) {
         if (!output->publish()) {

@@ -4,23 +4,25 @@
 // of its final name and renamed over that name by commit_outputs, after every output of the run
 // is complete and on the disk: until then the final name keeps its old content, or stays free.
 // Symbolic links are followed first, so a link keeps pointing where it did and its target is
-// replaced. An existing file keeps its permission bits (and its owner and group where the
-// process may set them). The temporary file is "<final name>.<program>-unfinished-XXXXXX",
-// created with O_EXCL and listed for removal on SIGINT, SIGTERM and SIGHUP (temporary_files.h);
+// replaced. The temporary file is "<final name>.<program>-unfinished-XXXXXX", created with
+// O_EXCL and mode 0600, so that no other user can read it while it is written whatever the
+// final name's mode, and listed for removal on SIGINT, SIGTERM and SIGHUP (temporary_files.h);
 // after SIGKILL or a power cut it is left under that name, and the final name holds its old
-// content or nothing.
+// content or nothing. Just before the renames it gets its final permission bits: the replaced
+// file's (and its owner and group where the process may set them), or those of a new file under
+// the umask.
 //
-// Three kinds of output are written where they are, and never renamed or removed:
+// An output whose directory takes no new file is refused at the open, naming the directory,
+// before anything is written: the old file is never rewritten in place, where a failure or an
+// interrupt would lose it. An existing regular file that may not be written is refused too, as
+// it would be if it were opened for writing, even though its directory would let it be replaced.
+//
+// Two kinds of output are written where they are, and never renamed or removed:
 // - a name for one of the process's own descriptors (/dev/stdin, /dev/stdout, /dev/stderr,
 //   /dev/fd/N, /proc/self/fd/N) is written through a duplicate of that descriptor, as the shell
-//   set it up: ">>" keeps appending;
-// - an existing file that is not regular (a pipe, a terminal, a device) is opened and written;
-// - an existing regular file in a directory that takes no new file, but which may itself be
-//   written, is rewritten in place. It is emptied at the first write (or at the commit when
-//   nothing is written), so a run that fails before writing leaves it as it was; one that fails
-//   later leaves it empty, never holding part of an output.
-// An existing regular file that may not be written is refused, as it would be if it were opened
-// for writing, even though its directory would let it be replaced.
+//   set it up: ">>" keeps appending. A standard stream the program was started without is
+//   refused (standard_streams.h);
+// - an existing file that is not regular (a pipe, a terminal, a device) is opened and written.
 //
 // A program's use, start to end: prepare_standard_streams and install_interrupt_cleanup first
 // (standard_streams.h, temporary_files.h); open each output with OutputFile::open, compare its
@@ -28,6 +30,8 @@
 // it as a ByteWriter; on success call commit_outputs once with every output, in the order
 // readers should see them replaced; on failure call discard(), or let the OutputFile go.
 #pragma once
+
+#include <sys/types.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -44,19 +48,20 @@ namespace wordperm {
 class OutputFile final : public ByteWriter {
   public:
     enum class Method {
-        replace,   // a temporary file beside the final name, renamed over it by commit_outputs
-        direct,    // a descriptor of the process, or an existing file that is not regular
-        in_place,  // an existing regular file whose directory takes no new file
+        replace,  // a temporary file beside the final name, renamed over it by commit_outputs
+        direct,   // a descriptor of the process, or an existing file that is not regular
     };
 
     // Opens the output named `path` (see above); `program` names its temporary file. Returns
-    // null, with errno's value in `error_number` and no file changed, when it cannot.
+    // null, with the reason in `reason` (errno's text, or which directory takes no new file) and
+    // no file changed, when it cannot.
     static std::unique_ptr<OutputFile> open(const std::string& path, const char* program,
-                                            int& error_number);
+                                            std::string& reason);
     // An output written through a duplicate of `descriptor` (standard output for a "-", say),
-    // named `name` in messages. Fails with EBADF for a descriptor not open for writing.
+    // named `name` in messages. Refused for a descriptor not open for writing, or a standard
+    // stream the program was started without.
     static std::unique_ptr<OutputFile> open_descriptor(int descriptor, std::string name,
-                                                       int& error_number);
+                                                       std::string& reason);
 
     ~OutputFile() override;  // discards the output unless commit_outputs made it final
     OutputFile(const OutputFile&) = delete;
@@ -64,6 +69,8 @@ class OutputFile final : public ByteWriter {
 
     bool write(const std::uint8_t* bytes, std::size_t size) override;
     std::string error() const override;
+    // errno's value of the latest failure (EPIPE tells a reader that has gone away).
+    int error_number() const { return error_number_; }
 
     Method method() const { return method_; }
     // The file under the final name when the output was opened, or the file a direct output
@@ -75,11 +82,16 @@ class OutputFile final : public ByteWriter {
     // and pipes never collide.
     bool collides_with(const OutputFile& other) const;
 
-    // After a failure: removes the temporary file, empties an in-place file once it has been
-    // written to, and closes. Changes nothing else; calling it again does nothing.
+    // After a failure: removes the temporary file and closes. Changes nothing else; calling it
+    // again does nothing.
     void discard();
 
   private:
+    struct Owner {
+        uid_t user;
+        gid_t group;
+    };
+
     OutputFile(std::string name, Method method, int descriptor);
     bool finish();
     bool publish();
@@ -89,20 +101,22 @@ class OutputFile final : public ByteWriter {
     int descriptor_;                         // -1 once closed
     int error_number_ = 0;                   // errno of the latest failure
     std::optional<FileIdentity> previous_;   // see previous()
-    std::optional<FileIdentity> directory_;  // replace and in place: the final name's directory
-    std::string
-        final_path_;  // replace and in place: the name the output ends under, links followed
+    std::optional<FileIdentity> directory_;  // replace: the final name's directory
+    std::string final_path_;      // replace: the name the output ends under, links followed
     std::string temporary_path_;  // replace: where the output is written until the commit
     int temporary_slot_ = -1;     // replace: its slot in the interrupt clean-up's list, or -1
-    bool emptied_ = false;        // in place: the old content is gone
-    bool committed_ = false;      // commit_outputs made the output final
+    mode_t final_mode_ = 0;       // replace: the permission bits the file gets before its rename
+    std::optional<Owner> previous_owner_;  // replace: the replaced file's owner and group
+    bool committed_ = false;               // commit_outputs made the output final
 };
 
-// Ends a successful run: writes every output to the disk and closes it, then renames each
-// replaced output over its final name, in the order given, one right after the other with
-// SIGINT, SIGTERM and SIGHUP held so that no interrupt falls between two renames. Returns false
-// with `failed` set to the output concerned (see its error()) when a flush or a close fails,
-// having renamed nothing, or when a rename fails, the outputs before it being already in place.
+// Ends a successful run: writes every output to the disk with its final mode and closes it, then
+// renames each replaced output over its final name, in the order given, one right after the
+// other, holding an exclusive lock on each one's directory (directory_locks.h), so that no other
+// run renames or opens a file there in between, and with SIGINT, SIGTERM and SIGHUP held, so
+// that no interrupt falls between two renames. Returns false with `failed` set to the output
+// concerned (see its error()) when a flush or a close fails, having renamed nothing, or when a
+// rename fails, the outputs before it being already in place.
 bool commit_outputs(std::span<OutputFile* const> outputs, OutputFile*& failed);
 
 }  // namespace wordperm

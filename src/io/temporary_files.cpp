@@ -29,12 +29,20 @@ sigset_t cleanup_signal_set() {
     return set;
 }
 
-void remove_files_and_end(int signal_number) {
+void remove_listed_files() {
     for (Slot& slot : slots)
         if (slot.listed.load(std::memory_order_acquire)) ::unlink(slot.path);
+}
+
+void restore_default_action(int signal_number) {
     struct sigaction default_action {};
     default_action.sa_handler = SIG_DFL;
     ::sigaction(signal_number, &default_action, nullptr);
+}
+
+void remove_files_and_end(int signal_number) {
+    remove_listed_files();
+    restore_default_action(signal_number);
     // The signal is held while its handler runs, so this one is delivered, with the default
     // action that ends the process, as soon as the handler returns.
     ::raise(signal_number);
@@ -78,6 +86,18 @@ int list_temporary_file(const char* path) {
 
 void unlist_temporary_file(int slot) {
     slots[slot].listed.store(false, std::memory_order_release);
+}
+
+void end_by_signal(int signal_number) {
+    InterruptHold hold;
+    remove_listed_files();
+    restore_default_action(signal_number);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal_number);
+    ::pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+    ::raise(signal_number);
+    ::_exit(128 + signal_number);  // not reached: the default action ends the process
 }
 
 }  // namespace wordperm

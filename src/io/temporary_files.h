@@ -52,4 +52,8 @@ int list_temporary_file(const char* path);
 // InterruptHold.
 void unlist_temporary_file(int slot);
 
+// Removes every listed file and ends the process by `signal_number` with its default action, as
+// the handler does: for a signal the process ignores so that it can clean up first (SIGPIPE).
+[[noreturn]] void end_by_signal(int signal_number);
+
 }  // namespace wordperm

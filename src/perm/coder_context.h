@@ -19,6 +19,14 @@
 
 namespace wordperm {
 
+// Which check refused a decode's pair (ExitStatus::code_misfit), for the message that says so.
+enum class Refusal {
+    none,
+    list_out_of_order,  // the sorted list is in no order the encoder writes
+    code_misfit,        // a rank came out beyond the lines left
+    code_too_long,      // the code file is longer than any code for the list
+};
+
 struct CoderContext {
     RunState run;          // the body's stream and buffers, and the run's first failure
     RangeEncoder encoder;  // encode mode's coder state
@@ -31,6 +39,8 @@ struct CoderContext {
     std::uint32_t* perm = nullptr;
     std::uint32_t* inverse = nullptr;
     BlockWriter* sorted_list_file = nullptr;  // encode mode: where the sorted list goes
+    Refusal refusal = Refusal::none;          // decode mode: why the pair was refused, if it was
+    std::uint64_t line_out_of_order = 0;      // list_out_of_order: a line below the one above it
 };
 
 using CoderBody = void (*)(CoderContext& ctx);

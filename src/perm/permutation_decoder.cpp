@@ -1,9 +1,15 @@
-// The decoder body: decode every rank, turn the ranks into sorted positions in one batch, then
-// copy the lines out in that order.
+// The decoder body: decode every rank while the list's order is checked, check the code's
+// length, turn the ranks into sorted positions in one batch, then copy the lines out in that
+// order.
 #include "perm/permutation_decoder.h"
 
+#include <optional>
+#include <string>
+
+#include "base/run_both.h"
 #include "order/rank_batch.h"
 #include "perm/line_output.h"
+#include "perm/sorted_list_check.h"
 
 namespace wordperm {
 namespace {
@@ -27,6 +33,11 @@ struct StreamOutput {
     std::uint8_t* end;
 };
 
+void refuse(CoderContext& ctx, Refusal refusal) {
+    ctx.refusal = refusal;
+    ctx.run.failure.status = ExitStatus::code_misfit;
+}
+
 }  // namespace
 
 void permutation_decoder(CoderContext& ctx) {
@@ -34,16 +45,37 @@ void permutation_decoder(CoderContext& ctx) {
     const std::uint32_t n = table.line_count;
     decoder_init(ctx.decoder, ctx.run.stream);
 
-    // All ranks first: a code that does not fit is found before anything is written.
+    // All ranks first, while another thread checks the list's order: a pair that cannot be one
+    // is found before anything is written. That thread reads only the table, and is joined
+    // before anything it reads is freed (the run loop resumes this body to its end).
+    std::optional<std::uint64_t> out_of_order;
+    bool ranks_fit = true;
     std::uint32_t* position = ctx.perm;
-    for (std::uint32_t i = 0; i + 1 < n; ++i) {
-        const std::uint32_t t = n - i;
-        const std::uint32_t d = decode_uniform(ctx.decoder, ctx.run.stream, t);
-        if (d >= t) {
-            ctx.run.failure.status = ExitStatus::code_misfit;
-            return;
-        }
-        position[i] = d;
+    run_both(
+        n, [&] { out_of_order = first_line_out_of_order(table); },
+        [&] {
+            for (std::uint32_t i = 0; i + 1 < n; ++i) {
+                const std::uint32_t t = n - i;
+                const std::uint32_t d = decode_uniform(ctx.decoder, ctx.run.stream, t);
+                if (d >= t) {
+                    ranks_fit = false;
+                    return;
+                }
+                position[i] = d;
+            }
+        });
+    if (out_of_order) {
+        refuse(ctx, Refusal::list_out_of_order);
+        ctx.line_out_of_order = *out_of_order;
+        return;
+    }
+    if (!ranks_fit) {
+        refuse(ctx, Refusal::code_misfit);
+        return;
+    }
+    if (decoder_found_surplus(made_up_bytes(ctx.run.stream), n >= 2)) {
+        refuse(ctx, Refusal::code_too_long);
+        return;
     }
     if (n != 0) position[n - 1] = 0;  // the last line left has rank 0: nothing is coded for it
     positions_from_ranks({position, n}, {position, n});
@@ -51,6 +83,23 @@ void permutation_decoder(CoderContext& ctx) {
     StreamOutput output(ctx.run.stream);
     write_lines_in_order(table, {position, n}, output);
     ctx.run.stream.out_ptr = output.cursor;
+}
+
+Failure refusal_failure(const CoderContext& ctx, const std::string& list, const std::string& code) {
+    switch (ctx.refusal) {
+        case Refusal::list_out_of_order:
+            return {ExitStatus::code_misfit, list,
+                    "not a sorted list: line " + std::to_string(ctx.line_out_of_order + 1) +
+                        " sorts before line " + std::to_string(ctx.line_out_of_order)};
+        case Refusal::code_too_long:
+            return {ExitStatus::code_misfit, code,
+                    "longer than any code for the " + std::to_string(ctx.table.line_count) +
+                        " lines of " + list};
+        case Refusal::code_misfit:
+        case Refusal::none:
+            break;
+    }
+    return {ExitStatus::code_misfit, code, "does not fit " + list};
 }
 
 }  // namespace wordperm

@@ -6,11 +6,18 @@
 // without a line feed stands for a word file that did: each of its lines is taken to end with a
 // line feed, and the output ends without one.
 //
-// A code file that was altered, cut short or made for another list can drive the code value
-// out of its interval; the decoder then stops with ExitStatus::code_misfit before writing
-// anything, and never reads outside the line table. One that still yields ranks in range cannot be
-// told apart and decodes to some order of the lines.
+// Before anything is written the pair is checked three ways, and refused with
+// ExitStatus::code_misfit and ctx.refusal saying which check failed: the sorted list must be in
+// an order the encoder writes (perm/sorted_list_check.h); every rank must come out below the
+// number of lines left (a code file that was altered, cut short or made for another list can
+// drive the code value onto a split point, range_decoder.h); and the code file must be no
+// longer than any code the encoder writes for these lines (decoder_found_surplus). The decoder
+// never reads outside the line table. A code file that passes all three, a damaged one
+// included, cannot be told apart from the right one and decodes to some order of the lines:
+// the code has no checksum.
 #pragma once
+
+#include <string>
 
 #include "perm/coder_context.h"
 
@@ -19,5 +26,9 @@ namespace wordperm {
 // Needs ctx.table (the sorted list) and ctx.perm (N entries); reads the code through the stream
 // and writes the restored lines to it.
 void permutation_decoder(CoderContext& ctx);
+
+// The one-line failure for a refused pair: the check that failed, naming the sorted list `list`
+// or the code file `code` as given on the command line.
+Failure refusal_failure(const CoderContext& ctx, const std::string& list, const std::string& code);
 
 }  // namespace wordperm

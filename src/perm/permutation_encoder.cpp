@@ -3,6 +3,7 @@
 #include "perm/permutation_encoder.h"
 
 #include <algorithm>
+#include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -72,7 +73,7 @@ void permutation_encoder(CoderContext& ctx) {
     const std::uint32_t n = table.line_count;
     encoder_init(ctx.encoder);
 
-    std::printf("Sorting %i words...", static_cast<int>(n));
+    std::printf("Sorting %" PRIu32 " words...", n);
     std::fflush(stdout);
     word_sort(table, {ctx.perm, 2 * std::size_t{n}});
     std::puts("\b\b Done");

@@ -14,6 +14,14 @@ void decoder_init(RangeDecoder& decoder, Stream& stream) {
         decoder.code = (decoder.code << 8) | get_byte(stream);
 }
 
+bool decoder_found_surplus(std::uint64_t made_up_bytes, bool symbols_decoded) {
+    constexpr std::uint64_t kWindowBytes = 8;
+    constexpr std::uint64_t kMostFinalBytes = 2;
+    const std::uint64_t least_made_up =
+        symbols_decoded ? kWindowBytes - kMostFinalBytes : kWindowBytes;
+    return made_up_bytes < least_made_up;
+}
+
 std::uint32_t decode_uniform(RangeDecoder& decoder, Stream& stream, std::uint32_t t) {
     assert(t >= 2);
     // A misfit found earlier stays one: the state was left as the misfit found it.

@@ -11,7 +11,8 @@
 // file the encoder wrote never puts `code` on one. A code file that was altered, cut short or
 // made for another symbol sequence can; after the narrowing `code` is then above `range`, and
 // decode_uniform reports it by returning t. While code <= range holds before a symbol, the
-// symbol found is below t without further checks.
+// symbol found is below t without further checks. Once every symbol is decoded,
+// decoder_found_surplus tells a code file longer than the encoder writes for them.
 #pragma once
 
 #include <cstdint>
@@ -65,6 +66,17 @@ inline bool decoder_narrow(RangeDecoder& decoder, Stream& stream, std::uint64_t 
 // symbols, is refused, so that each sequence of symbols has one code. Such a code also never
 // has the decoder read more than 8 bytes past its end.
 bool decoder_ends_code(const RangeDecoder& decoder, std::uint64_t bytes_read, std::uint64_t length);
+
+// True, once every symbol of a code that the encoder ended with CodeEnd::trim_pending has been
+// decoded, when the code is longer than any code the encoder writes for these symbols. The
+// encoder writes one byte for each shift of the interval, K in all, and at the end at most 2
+// more: after a symbol the interval holds at least 2^56 values, so its flush can make every byte
+// of its final value below the top two 0xFF and leave them out (fewer when trailing 0xFF bytes
+// before those are left out too), and with no symbol it writes nothing. The decoder shifts where
+// the encoder shifted and reads 8 + K bytes, so it makes up at least 6 bytes past the end of a
+// code the encoder wrote (8 with no symbol); `made_up_bytes` fewer mean more bytes in the code
+// than the encoder writes. `symbols_decoded` says whether there was any symbol.
+bool decoder_found_surplus(std::uint64_t made_up_bytes, bool symbols_decoded);
 
 // Returns the next symbol, below t, for a code that fits; requires t >= 2 and the same t as the
 // encoder used for this symbol. Returns t itself once the code value has landed on a split point

@@ -15,8 +15,8 @@ void write_settled(RangeEncoder& encoder, Stream& stream) {
     const auto carry = static_cast<std::uint8_t>(encoder.carry_count);
     if (encoder.cache >= 0) put_byte(stream, static_cast<std::uint8_t>(encoder.cache + carry));
     const auto pending = static_cast<std::uint8_t>(0xFF + carry);  // 0xFF, or 0x00 after a carry
-    for (; encoder.pending_ff != 0; --encoder.pending_ff)
-        put_byte(stream, pending);
+    put_repeated(stream, pending, encoder.pending_ff);
+    encoder.pending_ff = 0;
     encoder.carry_count = 0;
 }
 
@@ -29,7 +29,6 @@ void write_settled(RangeEncoder& encoder, Stream& stream) {
 void encoder_shift_byte(RangeEncoder& encoder, Stream& stream) {
     const auto top = static_cast<std::uint8_t>(encoder.low >> 56);
     if (top == 0xFF && encoder.carry_count == 0) {
-        assert(encoder.pending_ff != ~std::uint32_t{0});
         ++encoder.pending_ff;
     } else {
         write_settled(encoder, stream);

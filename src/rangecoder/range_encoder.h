@@ -33,8 +33,10 @@ struct RangeEncoder {
     // Size of the interval minus one; 2^64 - 1 stands for a size of 2^64. At least 2^56 between
     // symbols.
     std::uint64_t range = ~std::uint64_t{0};
-    // Bytes shifted out after `cache`, each 0xFF unless a carry arrives (then 0x00).
-    std::uint32_t pending_ff = 0;
+    // Bytes shifted out after `cache`, each 0xFF unless a carry arrives (then 0x00). 64-bit: a
+    // list of 2^32 - 1 lines has about 2^34 bytes of code, and every one of them can be pending
+    // (a list that starts in strictly descending order).
+    std::uint64_t pending_ff = 0;
     // The oldest byte shifted out and not yet written (0 to 255), or -1 before the first shift
     // that was not a pending 0xFF. A carry never reaches a cache of 0xFF, so cache + carry_count
     // always fits in a byte.

@@ -28,4 +28,15 @@ void put_bytes(Stream& stream, const std::uint8_t* bytes, std::size_t size) {
     }
 }
 
+void put_repeated(Stream& stream, std::uint8_t byte, std::uint64_t count) {
+    while (count != 0) {
+        const auto room = static_cast<std::uint64_t>(stream.out_end - stream.out_ptr);
+        const auto part = static_cast<std::size_t>(count < room ? count : room);
+        std::memset(stream.out_ptr, byte, part);
+        stream.out_ptr += part;
+        count -= part;
+        if (stream.out_ptr == stream.out_end) stream.owner->drain(stream);
+    }
+}
+
 }  // namespace wordperm

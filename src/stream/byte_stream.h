@@ -61,4 +61,8 @@ inline void put_byte(Stream& stream, std::uint8_t byte) {
 // Appends `size` bytes, draining at every full buffer just as put_byte would.
 void put_bytes(Stream& stream, const std::uint8_t* bytes, std::size_t size);
 
+// Appends `count` copies of `byte`, a buffer at a time: a run of pending bytes in the range
+// encoder can be billions long.
+void put_repeated(Stream& stream, std::uint8_t byte, std::uint64_t count);
+
 }  // namespace wordperm

@@ -18,6 +18,8 @@
 #include "io/byte_io.h"
 #include "io/file_identity.h"
 #include "io/output_file.h"
+#include "io/path_names.h"
+#include "io/standard_streams.h"
 #include "pack/pack.h"
 #include "wordpack/listing.h"
 #include "wordpack/progress.h"
@@ -34,11 +36,11 @@ PackFailure failure_of(PackExit status, std::string file, std::string reason) {
 
 // The input, opened: standard input through a duplicate of descriptor 0, so that closing it
 // leaves descriptor 0 alone.
-std::unique_ptr<InputFile> open_input(const PackCommand& command, const StartingStreams& streams,
-                                      const std::string& name, PackFailure& failure) {
+std::unique_ptr<InputFile> open_input(const PackCommand& command, const std::string& name,
+                                      PackFailure& failure) {
     if (name == "-") {
-        if (!streams.input_open) {
-            failure = failure_of(PackExit::unopened, kStandardInput, std::strerror(EBADF));
+        if (started_closed(0)) {
+            failure = failure_of(PackExit::unopened, kStandardInput, closed_stream_reason(0));
             return nullptr;
         }
         if (command.operation != Operation::pack && !command.force && ::isatty(0) == 1) {
@@ -53,9 +55,9 @@ std::unique_ptr<InputFile> open_input(const PackCommand& command, const Starting
         }
         return std::make_unique<InputFile>(descriptor, kStandardInput);
     }
-    int error_number = 0;
-    std::unique_ptr<InputFile> input = InputFile::open(name, error_number);
-    if (!input) failure = failure_of(PackExit::unopened, name, std::strerror(error_number));
+    std::string reason;
+    std::unique_ptr<InputFile> input = InputFile::open(name, reason);
+    if (!input) failure = failure_of(PackExit::unopened, name, reason);
     return input;
 }
 
@@ -81,32 +83,43 @@ std::string output_name(const PackCommand& command, const std::string& input,
     return input.substr(0, input.size() - std::strlen(kArchiveSuffix));
 }
 
-std::unique_ptr<OutputFile> open_output(const PackCommand& command, const StartingStreams& streams,
-                                        const std::string& name, const InputFile& input,
-                                        PackFailure& failure) {
-    std::unique_ptr<OutputFile> output;
+// True when `name` leads, perhaps through symbolic links, to one of the process's descriptors
+// (/dev/stdout, /dev/fd/N): a stream the shell set up, written as it is, like -c.
+bool names_a_descriptor(const std::string& name) {
+    std::string followed = name;
+    int descriptor = -1;
     int error_number = 0;
+    return follow_links(followed, descriptor, error_number) && descriptor >= 0;
+}
+
+std::unique_ptr<OutputFile> open_output(const PackCommand& command, const std::string& name,
+                                        const InputFile& input, PackFailure& failure) {
+    std::unique_ptr<OutputFile> output;
+    std::string reason;
     if (name == "-") {
-        if (!streams.output_open) {
-            failure = failure_of(PackExit::unopened, kStandardOutput, std::strerror(EBADF));
-            return nullptr;
-        }
         if (command.operation == Operation::pack && !command.force && ::isatty(1) == 1) {
             failure = failure_of(PackExit::usage, kStandardOutput,
                                  "archives are not written to a terminal (use -f to force)");
             return nullptr;
         }
-        output = OutputFile::open_descriptor(1, kStandardOutput, error_number);
-        if (!output)
-            failure = failure_of(PackExit::unopened, kStandardOutput, std::strerror(error_number));
+        output = OutputFile::open_descriptor(1, kStandardOutput, reason);
+        if (!output) failure = failure_of(PackExit::unopened, kStandardOutput, reason);
     } else {
-        const std::optional<FileIdentity> existing = identity_of_path(name.c_str());
-        if (existing && existing->regular() && !command.force) {
+        // Only a regular file is ever replaced: writing into a FIFO or a device would hang or
+        // leave part of an output there.
+        const std::optional<FileIdentity> existing =
+            names_a_descriptor(name) ? std::nullopt : identity_of_path(name.c_str());
+        if (existing && !command.force) {
             failure = failure_of(PackExit::unopened, name, "already exists (use -f to replace it)");
             return nullptr;
         }
-        output = OutputFile::open(name, "wordpack", error_number);
-        if (!output) failure = failure_of(PackExit::unopened, name, std::strerror(error_number));
+        if (existing && !existing->regular()) {
+            failure = failure_of(PackExit::unopened, name,
+                                 "is not a regular file, and only a regular file is replaced");
+            return nullptr;
+        }
+        output = OutputFile::open(name, "wordpack", reason);
+        if (!output) failure = failure_of(PackExit::unopened, name, reason);
     }
     if (output && output->previous() && output->previous()->regular() &&
         same_file(output->previous(), input.identity())) {
@@ -165,11 +178,18 @@ PackFailure unpack_failure(const UnpackResult& result, const ByteReader& input,
     return failure_of(PackExit::damaged, input.name(), "damaged or truncated archive");
 }
 
+// A reader of standard output that has gone away ends the run quietly (standard_streams.h).
+void end_if_reader_gone(const OutputFile& output) {
+    if (output.method() == OutputFile::Method::direct && output.error_number() == EPIPE)
+        end_by_broken_pipe();
+}
+
 // Makes `output` final: its bytes are all written by now.
 bool commit_output(OutputFile& output, PackFailure& failure) {
     OutputFile* outputs[] = {&output};
     OutputFile* failed = nullptr;
     if (commit_outputs(outputs, failed)) return true;
+    end_if_reader_gone(output);
     failure = failure_of(PackExit::write_failed, output.name(), output.error());
     output.discard();
     return false;
@@ -181,20 +201,18 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
 
 class FileRun {
   public:
-    FileRun(const PackCommand& command, const StartingStreams& streams, Listing& listing)
-        : command_(command), streams_(streams), listing_(listing) {}
+    FileRun(const PackCommand& command, Listing& listing) : command_(command), listing_(listing) {}
 
     // Does the command's operation on `name`; false with `failure` set when it fails.
     bool run(const std::string& name, PackFailure& failure) {
         start_ = std::chrono::steady_clock::now();
-        std::unique_ptr<InputFile> input = open_input(command_, streams_, name, failure);
+        std::unique_ptr<InputFile> input = open_input(command_, name, failure);
         if (!input) return false;
         if (command_.operation == Operation::test) return unpack_to(*input, nullptr, failure);
         if (command_.operation == Operation::list) return list(*input, failure);
         const std::string out_name = output_name(command_, name, failure);
         if (out_name.empty()) return false;
-        std::unique_ptr<OutputFile> output =
-            open_output(command_, streams_, out_name, *input, failure);
+        std::unique_ptr<OutputFile> output = open_output(command_, out_name, *input, failure);
         if (!output) return false;
         return command_.operation == Operation::pack ? pack_into(*input, *output, failure)
                                                      : unpack_to(*input, output.get(), failure);
@@ -229,6 +247,7 @@ class FileRun {
         const PackResult result = pack_archive(input, output, settings);
         progress.stop();
         if (result.status != PackStatus::ok) {
+            if (result.status == PackStatus::write_failed) end_if_reader_gone(output);
             failure = pack_failure(result, input, output, settings.memory_limit);
             return false;
         }
@@ -253,6 +272,7 @@ class FileRun {
         const UnpackResult result = unpack_archive(input, output, settings);
         progress.stop();
         if (result.status != UnpackStatus::ok) {
+            if (result.status == UnpackStatus::write_failed) end_if_reader_gone(*output);
             failure = unpack_failure(result, input, output, settings.memory_limit);
             return false;
         }
@@ -282,7 +302,6 @@ class FileRun {
     }
 
     const PackCommand& command_;
-    const StartingStreams& streams_;
     Listing& listing_;
     std::chrono::steady_clock::time_point start_;
 };
@@ -293,9 +312,9 @@ void report_pack_failure(const PackFailure& failure) {
     std::fprintf(stderr, "wordpack: %s: %s\n", failure.file.c_str(), failure.reason.c_str());
 }
 
-PackExit run_files(const PackCommand& command, const StartingStreams& streams) {
+PackExit run_files(const PackCommand& command) {
     Listing listing(stdout, command.verbosity == 2);
-    FileRun file_run(command, streams, listing);
+    FileRun file_run(command, listing);
     PackExit status = PackExit::success;
     for (const std::string& name : command.files) {
         PackFailure failure;

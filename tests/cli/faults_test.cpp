@@ -4,6 +4,7 @@
 // file changed, no file created, no temporary file left behind (except after SIGKILL, whose
 // leftovers must say what they are).
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 
@@ -22,6 +23,7 @@ using testing::CliResult;
 using testing::count_unfinished;
 using testing::DirectoryState;
 using testing::Launch;
+using testing::only_the_owner_may_read;
 using testing::read_file;
 using testing::run_cli;
 using testing::run_wordperm;
@@ -76,6 +78,8 @@ class Faults : public ::testing::Test {
         fs::permissions(dir / "locked/writable", fs::perms(0666));
         fs::permissions(dir / "locked/read-only", fs::perms(0444));
         fs::permissions(dir / "locked", fs::perms(0555));
+        for (const char* readable : {"sorted", "code"})
+            fs::permissions(dir / readable, fs::perms(0644));
         fs::permissions(dir.path(), fs::perms(0755));
     }
 
@@ -109,35 +113,81 @@ class Faults : public ::testing::Test {
 TEST_F(Faults, FailedOpenChangesNothing) {
     const std::string no_file = "No such file or directory";
     const std::string is_directory = "Is a directory";
-    const Launch unprivileged{.unprivileged = true};
+    const Launch stdin_closed{.stdin_file = ""};
+    const Launch stdout_closed{.out = StandardOutput::closed};
     expect_each_changes_nothing({
         {{"d", "missing", "old-out", "old-code"}, 2, "missing", no_file},
         {{"x", "missing", "old-restored", "old-code"}, 2, "missing", no_file},
         {{"d", "folder", "old-out", "old-code"}, 2, "folder", is_directory},
-        {{"d", "words", "no/dir/out", "old-code"}, 3, "no/dir/out", no_file},
+        {{"d", "words", "no/dir/out", "old-code"},
+         3,
+         "no/dir/out",
+         "cannot create a file in " + dir / "no/dir" + ": " + no_file},
         {{"d", "words", "folder", "old-code"}, 3, "folder", is_directory},
+        // A mistyped or unusable code file never costs argument 3 its content.
+        {{"x", "sorted", "old-restored", "code.bni"}, 4, "code.bni", no_file},
+        {{"x", "sorted", "old-restored", "folder"}, 4, "folder", is_directory},
+        {{"d", "words", "old-out", "no/dir/code"},
+         4,
+         "no/dir/code",
+         "cannot create a file in " + dir / "no/dir" + ": " + no_file},
+        {{"d", "words", "old-out", "folder"}, 4, "folder", is_directory},
+        {{"d", "/dev/stdin", "old-out", "/dev/fd/9"}, 4, "/dev/fd/9", "Bad file descriptor"},
+        // A standard stream the run was started without is neither read as empty nor written
+        // to nowhere, whatever names it.
+        {{"d", "/dev/stdin", "old-out", "old-code"},
+         2,
+         "/dev/stdin",
+         "standard input is closed",
+         stdin_closed},
+        {{"x", "sorted", "old-restored", "/dev/fd/0"},
+         4,
+         "/dev/fd/0",
+         "standard input is closed",
+         stdin_closed},
+        {{"x", "sorted", "/dev/stdout", "code"},
+         3,
+         "/dev/stdout",
+         "standard output is closed",
+         stdout_closed},
+        {{"d", "words", "old-out", "stdout-link"},
+         4,
+         "stdout-link",
+         "standard output is closed",
+         stdout_closed},
+    });
+}
+
+// An output whose directory takes no new file is refused before anything is written, naming the
+// directory: it is never rewritten in place, so a limit or a failure later cannot cost it its
+// content. A file that may not be written is refused too, though its directory would let it be
+// replaced. Only a user without privileges meets these directories.
+TEST_F(Faults, DirectoryThatTakesNoNewFileIsRefused) {
+    std::string why;
+    if (!testing::unprivileged_runs_possible(dir.path(), why)) GTEST_SKIP() << why;
+    const std::string no_new_file =
+        "cannot create a file in " + dir / "locked" + ": Permission denied";
+    const Launch unprivileged{.unprivileged = true};
+    const Launch limited{.unprivileged = true, .file_size_limit = 4096};
+    expect_each_changes_nothing({
+        {{"d", "words", "locked/new", "old-code"}, 3, "locked/new", no_new_file, unprivileged},
+        {{"d", "words", "locked/writable", "old-code"},
+         3,
+         "locked/writable",
+         no_new_file,
+         unprivileged},
+        {{"d", "words", "locked/writable", "old-code"}, 3, "locked/writable", no_new_file, limited},
+        {{"x", "sorted", "locked/writable", "code"}, 3, "locked/writable", no_new_file, limited},
+        {{"d", "words", "/dev/null", "locked/writable"},
+         4,
+         "locked/writable",
+         no_new_file,
+         unprivileged},
         {{"d", "words", "locked/read-only", "old-code"},
          3,
          "locked/read-only",
          "Permission denied",
          unprivileged},
-        {{"d", "words", "locked/new", "old-code"},
-         3,
-         "locked/new",
-         "Permission denied",
-         unprivileged},
-        // A mistyped or unusable code file never costs argument 3 its content.
-        {{"x", "sorted", "old-restored", "code.bni"}, 4, "code.bni", no_file},
-        {{"x", "sorted", "old-restored", "folder"}, 4, "folder", is_directory},
-        {{"d", "words", "old-out", "no/dir/code"}, 4, "no/dir/code", no_file},
-        {{"d", "words", "old-out", "folder"}, 4, "folder", is_directory},
-        // Written in place, but only once every open has succeeded.
-        {{"d", "words", "locked/writable", "locked/read-only"},
-         4,
-         "locked/read-only",
-         "Permission denied",
-         unprivileged},
-        {{"d", "/dev/stdin", "old-out", "/dev/fd/9"}, 4, "/dev/fd/9", "Bad file descriptor"},
     });
 }
 
@@ -165,6 +215,10 @@ TEST_F(Faults, OutputThatIsAnotherArgumentIsRefused) {
 }
 
 TEST_F(Faults, FailureInTheRunChangesNothing) {
+    fs::create_hard_link(dir / "sorted", dir / "sorted-link");
+    write_file(dir / "long-code", read_file(dir / "code") + std::string(8, '\0'));
+    // The word file's fourth line, w2757, sorts before its third, w838.
+    const std::string out_of_order = "not a sorted list: line 4 sorts before line 3";
     const std::string full = "No space left on device";
     const std::string too_large = "File too large";  // a file-size limit: a disk that fills up
     expect_each_changes_nothing({
@@ -173,6 +227,23 @@ TEST_F(Faults, FailureInTheRunChangesNothing) {
          7,
          "/proc/self/mem",
          "Input/output error"},
+        // What can never be a code for the list is refused, each check by its own message: the
+        // list itself (arguments 3 and 4 swapped), a list out of order (the word file, or a mode
+        // word other than d), a code longer than any code of the list, a rank beyond the lines.
+        {{"x", "sorted", "code", "sorted"},
+         5,
+         "sorted",
+         "the sorted list and the code file are the same file"},
+        {{"x", "sorted", "old-restored", "sorted-link"},
+         5,
+         "sorted-link",
+         "the sorted list and the code file are the same file"},
+        {{"x", "words", "old-restored", "code"}, 5, "words", out_of_order},
+        {{"encode", "words", "old-out", "code"}, 5, "words", out_of_order},
+        {{"x", "sorted", "old-restored", "long-code"},
+         5,
+         "long-code",
+         "longer than any code for the 3000 lines of " + dir / "sorted"},
         {{"x", "sorted", "old-restored", "zeros"}, 5, "zeros", "does not fit " + dir / "sorted"},
         {{"x", "sorted", "null", "zeros"}, 5, "zeros", "does not fit " + dir / "sorted"},
         // Nothing is removed by name: not a link's target, not /dev/stdout.
@@ -249,6 +320,77 @@ TEST_F(Faults, FailingOutputDuringTheTwoThreadStep) {
     });
 }
 
+// Runs that write one pair at the same time leave the pair of one of them, never the sorted
+// list of one beside the code of the other, and a decode beside them reads one pair: each run
+// renames its outputs, and a decode opens its inputs, under locks on their directory.
+TEST_F(Faults, ConcurrentRunsNeverMixAPair) {
+    const std::string lists[] = {numbered_words(20000), numbered_words(20000, 3)};
+    write_file(dir / "a", lists[0]);
+    write_file(dir / "b", lists[1]);
+    ASSERT_EQ(run_cli({"d", dir / "a", dir / "s", dir / "c"}).status, 0);
+    const auto is_one_of_the_lists = [&](const std::string& restored) {
+        return restored == lists[0] || restored == lists[1];
+    };
+    for (int round = 0; round < 50; ++round) {
+        SCOPED_TRACE(round);
+        CliResult encodes[2];
+        std::thread first([&] { encodes[0] = run_cli({"d", dir / "a", dir / "s", dir / "c"}); });
+        std::thread second([&] { encodes[1] = run_cli({"d", dir / "b", dir / "s", dir / "c"}); });
+        const CliResult beside = run_cli({"x", dir / "s", dir / "r", dir / "c"});
+        first.join();
+        second.join();
+        EXPECT_EQ(encodes[0].status, 0) << encodes[0].err;
+        EXPECT_EQ(encodes[1].status, 0) << encodes[1].err;
+        EXPECT_EQ(beside.status, 0) << beside.err;
+        EXPECT_TRUE(is_one_of_the_lists(read_file(dir / "r")));
+        ASSERT_EQ(run_cli({"x", dir / "s", dir / "r", dir / "c"}).status, 0);
+        ASSERT_TRUE(is_one_of_the_lists(read_file(dir / "r")));
+    }
+}
+
+// True once process `pid` waits for a flock: /proc/locks lists a waiter with "->".
+bool waits_for_a_lock(pid_t pid) {
+    std::ifstream locks("/proc/locks");
+    const std::string owner = " " + std::to_string(pid) + " ";
+    for (std::string line; std::getline(locks, line);)
+        if (line.find("->") != std::string::npos && line.find(owner) != std::string::npos)
+            return true;
+    return false;
+}
+
+// The locks step by step, the test holding the other side: a run's renames wait while a reader
+// holds its shared lock on the directory, and a decode's opens wait while a writer holds its
+// exclusive one, here between the renames of a pair.
+TEST_F(Faults, RenamesAndOpensOfAPairWaitForEachOther) {
+    const std::string lists[] = {numbered_words(2000), numbered_words(2000, 3)};
+    write_file(dir / "a", lists[0]);
+    write_file(dir / "b", lists[1]);
+    ASSERT_EQ(run_cli({"d", dir / "a", dir / "s", dir / "c"}).status, 0);
+    ASSERT_EQ(run_cli({"d", dir / "a", dir / "s-a", dir / "c-a"}).status, 0);
+    const std::string pair_a = read_file(dir / "s") + read_file(dir / "c");
+    const int directory = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(::flock(directory, LOCK_SH), 0);
+    Launch encode{.args = {"d", dir / "b", dir / "s", dir / "c"}};
+    encode.while_running = [&](pid_t child) {
+        EXPECT_TRUE(wait_for([&] { return waits_for_a_lock(child); }));
+        EXPECT_TRUE(read_file(dir / "s") + read_file(dir / "c") == pair_a);
+        ::flock(directory, LOCK_UN);
+    };
+    EXPECT_EQ(run_wordperm(encode).status, 0);
+
+    ASSERT_EQ(::flock(directory, LOCK_EX), 0);
+    fs::rename(dir / "s-a", dir / "s");
+    Launch decode{.args = {"x", dir / "s", dir / "r", dir / "c"}};
+    decode.while_running = [&](pid_t child) {
+        EXPECT_TRUE(wait_for([&] { return waits_for_a_lock(child); }));
+        fs::rename(dir / "c-a", dir / "c");
+        ::flock(directory, LOCK_UN);
+    };
+    EXPECT_EQ(run_wordperm(decode).status, 0);
+    EXPECT_TRUE(read_file(dir / "r") == lists[0]);
+    ::close(directory);
+}
+
 // The list (encode) or the code file (decode) is a FIFO that the test holds open: the run reads
 // what the test has written and then waits for more, its temporary files in place, and the
 // signal arrives there, deterministically.
@@ -282,6 +424,8 @@ TEST_F(Faults, InterruptRemovesTheTemporaryFiles) {
                 ::ioctl(fifo, FIONREAD, &unread);
                 return unread == 0 && count_unfinished(dir.path(), kUnfinished) == outputs;
             }));
+            // No other user may read what the run writes, whatever the outputs' modes will be.
+            EXPECT_TRUE(only_the_owner_may_read(dir.path(), kUnfinished));
             ::kill(child, c.signal_number);
             ::close(fifo);
         };

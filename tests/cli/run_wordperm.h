@@ -1,6 +1,11 @@
 // Runs a built program (wordperm unless told otherwise) as the tests' shell would, with its
 // standard output on a pipe, closed, on a pipe nobody reads or appended to a file, limits set, or
 // as an unprivileged user; and looks at the files it leaves in a scratch directory.
+//
+// A run as user nobody (when the tests run as root) takes a copy of the program in a directory
+// of its own that nobody can reach, since the build tree may sit where nobody cannot (root's
+// home, any mktemp -d, both mode 700). A test with such runs first asks
+// unprivileged_runs_possible, and skips with its reason when they are not.
 #pragma once
 
 #include <fcntl.h>
@@ -38,9 +43,9 @@ struct Launch {
     std::vector<std::string> args{};
     std::string binary = WORDPERM_BINARY;  // the program to run
     StandardOutput out = StandardOutput::pipe;
-    std::string out_file{};                      // for StandardOutput::append_to_file
-    std::string stdin_file = "/dev/null";        // standard input
-    bool unprivileged = false;                   // as user nobody when the tests run as root
+    std::string out_file{};                // for StandardOutput::append_to_file
+    std::string stdin_file = "/dev/null";  // standard input
+    bool unprivileged = false;  // as user nobody, from a copy nobody can reach, when run as root
     std::uint64_t file_size_limit = 0;           // RLIMIT_FSIZE in bytes, 0 for none
     std::uint64_t address_space_limit = 0;       // RLIMIT_AS in bytes, 0 for none
     std::function<void(pid_t)> while_running{};  // called with the process id once it started
@@ -55,12 +60,11 @@ struct CliResult {
 inline constexpr uid_t kNobody = 65534;
 inline constexpr int kMostMillisecondsOfOneRun = 60'000;
 
-[[noreturn]] inline void start_child(const Launch& launch, int out_pipe_end, int err_pipe_end) {
+[[noreturn]] inline void start_child(const Launch& launch, bool as_nobody, int out_pipe_end,
+                                     int err_pipe_end) {
     // The run must see the dispositions and mask a shell gives a foreground command.
     for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ})
         ::signal(signal_number, SIG_DFL);
-    // A file-size limit fails writes with EFBIG, like a full disk, instead of ending the process.
-    if (launch.file_size_limit) ::signal(SIGXFSZ, SIG_IGN);
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -96,7 +100,7 @@ inline constexpr int kMostMillisecondsOfOneRun = 60'000;
     };
     if (launch.file_size_limit) limit(RLIMIT_FSIZE, launch.file_size_limit);
     if (launch.address_space_limit) limit(RLIMIT_AS, launch.address_space_limit);
-    if (launch.unprivileged && ::geteuid() == 0 &&
+    if (as_nobody &&
         (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
         ::_exit(126);
 
@@ -104,7 +108,8 @@ inline constexpr int kMostMillisecondsOfOneRun = 60'000;
     ::_exit(127);
 }
 
-inline CliResult run_wordperm(const Launch& launch) {
+// Runs `launch.binary` as `launch` says, as user nobody when `as_nobody`.
+inline CliResult run_launch(const Launch& launch, bool as_nobody) {
     int out_pipe[2];
     int err_pipe[2];
     if (::pipe(out_pipe) != 0 || ::pipe(err_pipe) != 0) return {};
@@ -113,7 +118,7 @@ inline CliResult run_wordperm(const Launch& launch) {
         out_pipe[0] = -1;
     }
     const pid_t child = ::fork();
-    if (child == 0) start_child(launch, out_pipe[1], err_pipe[1]);
+    if (child == 0) start_child(launch, as_nobody, out_pipe[1], err_pipe[1]);
     ::close(out_pipe[1]);
     ::close(err_pipe[1]);
     if (launch.while_running) launch.while_running(child);
@@ -141,6 +146,77 @@ inline CliResult run_wordperm(const Launch& launch) {
     ::waitpid(child, &raw, 0);
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
     return result;
+}
+
+// Copies of the programs that user nobody can run, each in a directory of its own that every
+// user may enter; removed when the test process ends.
+class CopiesForNobody {
+  public:
+    ~CopiesForNobody() {
+        for (const std::string& directory : directories_)
+            std::filesystem::remove_all(directory);
+    }
+
+    // The copy of `binary`, made on first use; empty when none could be made.
+    const std::string& of(const std::string& binary) {
+        auto [entry, added] = copies_.try_emplace(binary);
+        if (added) entry->second = make_copy(binary);
+        return entry->second;
+    }
+
+  private:
+    std::string make_copy(const std::string& binary) {
+        namespace fs = std::filesystem;
+        std::error_code error;
+        for (const fs::path& base : {fs::temp_directory_path(error), fs::path("/tmp"),
+                                     fs::path("/var/tmp"), fs::path("/dev/shm")}) {
+            std::string directory = base / "wordperm-nobody-XXXXXX";
+            if (base.empty() || ::mkdtemp(directory.data()) == nullptr) continue;
+            directories_.push_back(directory);
+            const fs::path copy = fs::path(directory) / fs::path(binary).filename();
+            error.clear();
+            fs::permissions(directory, fs::perms(0755), error);
+            if (!error) fs::copy_file(binary, copy, error);
+            if (!error) fs::permissions(copy, fs::perms(0755), error);
+            if (!error) return copy;
+        }
+        return {};
+    }
+
+    std::map<std::string, std::string> copies_;  // program -> its copy
+    std::vector<std::string> directories_;       // made for copies, to be removed
+};
+
+inline CopiesForNobody copies_for_nobody;
+
+inline CliResult run_wordperm(const Launch& launch) {
+    if (!launch.unprivileged || ::geteuid() != 0) return run_launch(launch, false);
+    Launch copied = launch;
+    copied.binary = copies_for_nobody.of(launch.binary);
+    if (copied.binary.empty()) return {};
+    return run_launch(copied, true);
+}
+
+// True when runs as an unprivileged user can be tested here: the tests run without privileges
+// already, or as root with a copy of the program that user nobody runs, and nobody can reach
+// `directory`. Otherwise `why` says what is missing.
+inline bool unprivileged_runs_possible(const std::string& directory, std::string& why) {
+    if (::geteuid() != 0) return true;
+    if (run_wordperm({.args = {"--version"}, .unprivileged = true}).status != 0) {
+        why = "user nobody cannot run a copy of " + std::string(WORDPERM_BINARY);
+        return false;
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const bool dropped =
+            ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
+        ::_exit(dropped && ::access(directory.c_str(), X_OK) == 0 ? 0 : 1);
+    }
+    int raw = 0;
+    ::waitpid(child, &raw, 0);
+    if (WIFEXITED(raw) && WEXITSTATUS(raw) == 0) return true;
+    why = "user nobody cannot reach " + directory;
+    return false;
 }
 
 inline CliResult run_cli(const std::vector<std::string>& args) {
@@ -247,6 +323,17 @@ inline int count_unfinished(const std::filesystem::path& directory, const std::s
     for (const auto& entry : std::filesystem::directory_iterator(directory))
         count += entry.path().filename().string().find(marker) != std::string::npos;
     return count;
+}
+
+// True when every file in `directory` whose name holds `marker` may be read and written by its
+// owner alone (mode 0600), as a run's temporary files must be while it writes them.
+inline bool only_the_owner_may_read(const std::filesystem::path& directory,
+                                    const std::string& marker) {
+    for (const auto& entry : std::filesystem::directory_iterator(directory))
+        if (entry.path().filename().string().find(marker) != std::string::npos &&
+            entry.status().permissions() != std::filesystem::perms(0600))
+            return false;
+    return true;
 }
 
 }  // namespace wordperm::testing

@@ -21,9 +21,9 @@ using testing::write_file;
 namespace fs = std::filesystem;
 
 std::unique_ptr<OutputFile> open_output(const std::string& path) {
-    int error_number = 0;
-    auto output = OutputFile::open(path, "test", error_number);
-    EXPECT_NE(output, nullptr) << path << ": " << std::strerror(error_number);
+    std::string reason;
+    auto output = OutputFile::open(path, "test", reason);
+    EXPECT_NE(output, nullptr) << path << ": " << reason;
     return output;
 }
 

@@ -2,17 +2,22 @@
 // kind of word file, resumption at every byte, and code files that do not fit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
 #include <random>
 #include <string>
 
+#include "perm/sorted_list_check.h"
 #include "support/coding.h"
 #include "support/lines.h"
 #include "support/random_words.h"
+#include "support/word_tables.h"
 
 namespace wordperm {
 namespace {
 
+using testing::closed_lines;
 using testing::decode_in_memory;
 using testing::encode;
 using testing::hex;
@@ -114,25 +119,111 @@ TEST(PermutationDecoder, SixOrdersOfThreeLines) {
     }
 }
 
-TEST(PermutationDecoder, NoLinesStillReadsTheFirstEightBytes) {
+// The encoder writes one byte per shift and at most two more (none without a symbol): a code
+// file one byte longer is refused, unread beyond what the decoder needs.
+TEST(PermutationDecoder, CodeLongerThanAnyForTheListIsRefused) {
+    struct Case {
+        std::string sorted;
+        std::string code;
+        ExitStatus status;
+        std::string restored;
+    };
+    const Case cases[] = {
+        {"", "", ExitStatus::success, ""},
+        {"", std::string(1, '\0'), ExitStatus::code_misfit, ""},
+        {"only\n", "", ExitStatus::success, "only\n"},
+        {"only\n", "\x12", ExitStatus::code_misfit, ""},
+        {"a\nb\nc\n", "\x15", ExitStatus::success, "a\nb\nc\n"},
+        {"a\nb\nc\n", std::string("\x15\x00", 2), ExitStatus::success, "a\nb\nc\n"},
+        {"a\nb\nc\n", std::string("\x15\x00\x00", 3), ExitStatus::code_misfit, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(hex(c.sorted + "|" + c.code));
+        auto decoded = decode_in_memory(c.sorted, c.code);
+        EXPECT_EQ(decoded.status, c.status);
+        EXPECT_EQ(decoded.restored, c.restored);
+    }
     auto decoded = decode_in_memory("", "0123456789", {.in_bytes = 4});
-    EXPECT_EQ(decoded.status, ExitStatus::success);
-    EXPECT_EQ(decoded.restored, "");
+    EXPECT_EQ(decoded.status, ExitStatus::code_misfit);
     EXPECT_EQ(decoded.code_reads, 2u);  // 8 bytes in blocks of 4, not a third block
-}
-
-TEST(PermutationDecoder, OneLineNeedsNoCode) {
-    EXPECT_EQ(decode_in_memory("only\n", "").restored, "only\n");
-    EXPECT_EQ(decode_in_memory("only\n", "\x12\x34").restored, "only\n");
 }
 
 TEST(PermutationDecoder, AllOnesCodeTakesTheLastLineEachTime) {
     std::string sorted = numbered_lines(300, false);
     std::string descending = numbered_lines(300, true);
-    for (std::size_t ones : {0u, 1u, 5u, 40u, 400u}) {
+    for (std::size_t ones : {0u, 1u, 5u, 40u, 250u}) {
         SCOPED_TRACE(ones);
         EXPECT_EQ(decode_in_memory(sorted, std::string(ones, '\xFF')).restored, descending);
     }
+    // The code of 300 lines takes about 255 bytes: 400 cannot be one.
+    EXPECT_EQ(decode_in_memory(sorted, std::string(400, '\xFF')).status, ExitStatus::code_misfit);
+}
+
+// Lists in the shapes the encoder writes pass; others name a line that sorts before the one
+// above it. b is the bare last line of the word file; E the lines that start with it.
+TEST(SortedListCheck, AcceptsTheEncodersShapesOnly) {
+    struct Case {
+        const char* what;
+        std::string list;
+        std::optional<std::uint64_t> line;  // the index of the line reported
+    };
+    const Case cases[] = {
+        {"in order", "a\nb\nb\nc\n", std::nullopt},
+        {"out of order", "a\nc\nb\n", 2},
+        {"bytes below the line feed sort first", "a\x05\na\n", std::nullopt},
+        {"and not after", "a\na\x05\n", 1},
+        {"bare, in order", "a\nb\nc", std::nullopt},
+        {"bare, out of order", "b\na", 1},
+        {"b and E in an order of their own", "a\nbz\nb\nba\nc", std::nullopt},
+        {"E before b", "bz\nba\nb", std::nullopt},
+        {"E out of order, b missing", "bz\nba\nc", 1},
+        {"E out of order, not a bare list", "bz\nb\nba\n", 1},
+        {"two runs out of order, no common start", "bz\nba\nb\ncz\nca", 4},
+        {"b moved after the empty line that sorts last", "\x01\n\n\t", std::nullopt},
+        {"and E before them out of order", "\tb\n\ta\n\n\t", std::nullopt},
+        {"but only E", "\x02\n\x01\n\n\t", 1},
+        {"a last line below the one above", "a\n\x05", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(first_line_out_of_order(make_word_table(c.list)), c.line);
+    }
+}
+
+// Every list the encoder writes passes the check. The lists that test it are those of small word
+// files whose bare last line starts many of the others, with empty lines and bytes below the line
+// feed: their sorted lists leave lines out of byte order, and move the bare line after an empty
+// line that sorts last. Both are counted, so that the test cannot pass without meeting them.
+TEST(SortedListCheck, PassesEveryListTheEncoderWrites) {
+    std::mt19937_64 random(16);
+    const std::string alphabets[] = {{'\x01', '\x05', 'a', 'b'}, {'\x01', '\x05'}};
+    const auto word = [&](const std::string& alphabet, std::size_t most) {
+        std::string bytes(random() % (most + 1), ' ');
+        for (char& byte : bytes)
+            byte = alphabet[random() % alphabet.size()];
+        return bytes;
+    };
+    int out_of_byte_order = 0;
+    int moved_last = 0;
+    for (int round = 0; round < 3000; ++round) {
+        const std::string& alphabet = alphabets[round % 2];
+        const std::string bare = alphabet[random() % alphabet.size()] + word(alphabet, 1);
+        std::string words;
+        for (std::uint64_t n = 1 + random() % 30; n != 0; --n)
+            words += (random() % 2 ? bare : std::string()) + word(alphabet, 2) + "\n";
+        words += bare;
+        SCOPED_TRACE(hex(words));
+        const auto encoded = encode(words);
+        ASSERT_EQ(first_line_out_of_order(make_word_table(encoded.sorted)), std::nullopt)
+            << hex(encoded.sorted);
+        ASSERT_EQ(decode_in_memory(encoded.sorted, encoded.code).restored, words);
+        const std::vector<std::string> lines = closed_lines(encoded.sorted);
+        out_of_byte_order += !std::is_sorted(lines.begin(), lines.end());
+        moved_last += lines.size() >= 2 && lines[lines.size() - 2] == "\n" &&
+                      lines.back() < lines[lines.size() - 2];
+    }
+    EXPECT_GT(out_of_byte_order, 0);
+    EXPECT_GT(moved_last, 0);
 }
 
 void expect_round_trip(const std::string& words) {

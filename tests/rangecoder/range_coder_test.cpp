@@ -5,8 +5,10 @@
 // Streams run in memory, without a coroutine, unless a test needs suspensions.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <random>
 #include <vector>
@@ -112,6 +114,8 @@ class IntervalModel {
             bottom_.push_back(0);
         }
     }
+
+    std::size_t digits() const { return bottom_.size(); }  // 8 + the shifts so far
 
     // Whether the code followed by 0xFF bytes is a value from bottom to bottom + size - 1.
     ::testing::AssertionResult contains(const Bytes& code) const {
@@ -229,6 +233,60 @@ TEST(RangeEncoder, CarryTurnsCacheAndPendingBytesIntoNextValueAndZeros) {
     }
 }
 
+// Writes nothing anywhere: counts the bytes it is given and checks them against the cache byte
+// and the run of pending bytes that must follow it.
+class PendingRunChecker final : public ByteWriter {
+  public:
+    PendingRunChecker(std::uint8_t cache, std::uint8_t pending)
+        : ByteWriter("checked"), cache_(cache), run_(kBufferBytes, pending) {}
+    bool write(const std::uint8_t* bytes, std::size_t size) override {
+        if (count == 0 && size != 0) {
+            right = bytes[0] == cache_;
+            ++bytes;
+            --size;
+            ++count;
+        }
+        for (std::size_t done = 0; done < size; done += kBufferBytes) {
+            const std::size_t part = std::min(size - done, kBufferBytes);
+            right = right && std::memcmp(bytes + done, run_.data(), part) == 0;
+        }
+        count += size;
+        return true;
+    }
+    std::string error() const override { return {}; }
+
+    std::uint64_t count = 0;  // bytes written
+    bool right = true;        // each was the one expected
+
+  private:
+    std::uint8_t cache_;
+    Bytes run_;
+};
+
+// A list of 2^32 - 1 lines has about 2^34 bytes of code, and a list that starts in strictly
+// descending order makes them all pending 0xFF bytes. Started just below 2^32, the count passes
+// it, and the settling shift writes every one of them (a 32-bit count would wrap to none).
+TEST(RangeEncoder, PendingBytesPastTwoToTheThirtyTwoAllComeOut) {
+    constexpr std::uint64_t kPending = (std::uint64_t{1} << 32) - 1;
+    struct Job {
+        RangeEncoder encoder{0xFF00000000000000, 0, kAllOnes, kPending, 0x12};
+        RunState run;
+    };
+    auto job = std::make_unique<Job>();
+    const auto body = [](void* argument) {
+        Job& j = *static_cast<Job*>(argument);
+        encoder_shift_byte(j.encoder, j.run.stream);  // one more pending 0xFF: 2^32
+        j.encoder.low = 0x3400000000000000;
+        encoder_shift_byte(j.encoder, j.run.stream);  // settles them; 0x34 becomes the cache
+    };
+    PendingRunChecker checker(0x12, 0xFF);
+    ASSERT_TRUE(run_loop(job->run, body, job.get(), nullptr, checker));
+    EXPECT_EQ(checker.count, 1 + kPending + 1);
+    EXPECT_TRUE(checker.right);
+    EXPECT_EQ(job->encoder.pending_ff, 0u);
+    EXPECT_EQ(job->encoder.cache, 0x34);
+}
+
 // The interval ends at 0x20FFFFFFFFFFFFFE: the start value 0x203FFFFFFFFFFFFE takes six
 // trailing 0xFF bytes, but the seventh would give the first value past the interval.
 TEST(RangeEncoder, FlushNeverPicksTheValueJustPastTheInterval) {
@@ -328,9 +386,21 @@ TEST(RangeDecoder, WorkedExampleCodesDecodeBack) {
 
 // --- Round trips --------------------------------------------------------------------------
 
+// Whether the decoder, once it has decoded a symbol for each t, finds `code` longer than any
+// code of those symbols.
+bool surplus_after(const Bytes& code, const std::vector<std::uint32_t>& ts) {
+    MemoryStream input(code);
+    RangeDecoder decoder;
+    decoder_init(decoder, input.stream());
+    for (const std::uint32_t t : ts)
+        decode_uniform(decoder, input.stream(), t);
+    return decoder_found_surplus(input.past_end_reads(), !ts.empty());
+}
+
 // Checks everything a round trip can: symbols back, ranges in step, the code inside the exact
-// interval, and no more than two bytes beyond the information content.
-void check_round_trip(const std::vector<Symbol>& symbols) {
+// interval, no more than two bytes beyond the information content, and no longer than the
+// decoder allows. True when the code takes all the length allowed.
+bool check_round_trip(const std::vector<Symbol>& symbols) {
     RangeEncoder encoder;
     encoder_init(encoder);
     const Coded coded = encode_from(encoder, symbols);
@@ -345,16 +415,29 @@ void check_round_trip(const std::vector<Symbol>& symbols) {
     }
     EXPECT_TRUE(model.contains(coded.code));
     EXPECT_LE(static_cast<double>(coded.code.size()), std::ceil(bits / 8 - 1e-9) + 2);
+    // The length the decoder allows: one byte per shift (the model's digits beyond the window)
+    // and two more after a symbol. The code keeps to it, and padding it with the 0xFF bytes the
+    // reader makes up anyway finds a surplus exactly one byte past it.
+    const std::size_t most = symbols.empty() ? 0 : model.digits() - 8 + 2;
+    EXPECT_LE(coded.code.size(), most);
+    Bytes padded = coded.code;
+    padded.resize(most, 0xFF);
+    EXPECT_FALSE(surplus_after(padded, counts_of(symbols)));
+    padded.push_back(0xFF);
+    EXPECT_TRUE(surplus_after(padded, counts_of(symbols)));
+    return coded.code.size() == most;
 }
 
 TEST(RangeCoderRoundTrip, RandomSymbolsComeBackFromShortCodeInsideInterval) {
-    for (const std::uint64_t seed : {1u, 2u, 3u, 4u, 5u, 6u}) {
+    int longest_allowed = 0;
+    for (const std::uint64_t seed : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 10u}) {
         for (const std::uint32_t max_t : {3u, 300u, 70000u, kLargestT}) {
             SCOPED_TRACE(::testing::Message() << "seed " << seed << " max_t " << max_t);
             std::mt19937_64 random(seed);
-            check_round_trip(random_symbols(random, 1 + random() % 1500, max_t));
+            longest_allowed += check_round_trip(random_symbols(random, 1 + random() % 1500, max_t));
         }
     }
+    EXPECT_GT(longest_allowed, 0);  // the bound is met, not only kept
 }
 
 TEST(RangeCoderRoundTrip, LongTailOfLargestSymbolsNeedsUnlimitedPadding) {

@@ -31,7 +31,9 @@ CliResult wordpack(std::vector<std::string> args, std::string stdin_file = "/dev
 std::string every_byte_value() {
     std::string list;
     for (int byte = 0; byte < 256; ++byte)
-        if (byte != '\n') list += std::string(1 + byte % 3, static_cast<char>(byte)) + '\n';
+        if (byte != '\n')
+            list +=
+                std::string(static_cast<std::size_t>(1 + byte % 3), static_cast<char>(byte)) + '\n';
     return list;
 }
 
@@ -85,12 +87,16 @@ TEST_F(PackFiles, RefusalsAndFailuresChangeNothing) {
     write_file(dir / "cut.wpk", archive.substr(0, archive.size() - 1));
     write_file(dir / "text.wpk", "pear\napple\nfig\n");
     fs::create_symlink("/dev/full", dir / "full");
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
+    write_file(dir / "fifo.wpk", archive);
     struct Row {
         std::vector<std::string> args;
         int status;
         std::string file;    // the file the one line of standard error names
         std::string reason;  // a part of what it says
+        Launch launch = {};  // everything but the program and its arguments
     };
+    const std::string not_regular = "is not a regular file, and only a regular file is replaced";
     const Row rows[] = {
         {{"words"}, 2, "words.wpk", "already exists"},
         {{"-d", "copy.wpk"}, 2, "copy", "already exists"},
@@ -101,15 +107,23 @@ TEST_F(PackFiles, RefusalsAndFailuresChangeNothing) {
         {{"-d", "-f", "flipped.wpk"}, 3, "flipped.wpk", "damaged or truncated"},
         {{"-t", "cut.wpk"}, 3, "cut.wpk", "damaged or truncated"},
         {{"-l", "text.wpk"}, 3, "text.wpk", "not a wordpack archive"},
-        {{"-o", "full", "words"}, 4, "full", "No space left on device"},
+        // Only a regular file is replaced: a FIFO or a device already exists without -f, and
+        // is refused with it, rather than written into (a FIFO would hang the run).
+        {{"-o", "full", "words"}, 2, "full", "already exists"},
+        {{"-f", "-o", "full", "words"}, 2, "full", not_regular},
+        {{"-d", "fifo.wpk"}, 2, "fifo", "already exists"},
+        {{"-d", "-f", "fifo.wpk"}, 2, "fifo", not_regular},
+        // A file-size limit fails the write, and the temporary file goes.
+        {{"-f", "-o", "copy", "words"}, 4, "copy", "File too large", {.file_size_limit = 64}},
     };
     for (const Row& row : rows) {
-        std::vector<std::string> args;
+        Launch launch = row.launch;
+        launch.binary = WORDPACK_BINARY;
         for (const std::string& argument : row.args)
-            args.push_back(argument[0] == '-' ? argument : dir / argument);
+            launch.args.push_back(argument[0] == '-' ? argument : dir / argument);
         SCOPED_TRACE(row.args.back());
         const DirectoryState before = state_of(dir.path());
-        const CliResult result = wordpack(args);
+        const CliResult result = run_wordperm(launch);
         EXPECT_EQ(result.status, row.status);
         EXPECT_EQ(result.err.find("wordpack: " + dir / row.file + ": "), 0u) << result.err;
         EXPECT_NE(result.err.find(row.reason), std::string::npos) << result.err;
@@ -190,18 +204,64 @@ TEST_F(PackFiles, AFailingFileDoesNotStopTheOthers) {
     EXPECT_NE(listed.out.find("2 archives"), std::string::npos) << listed.out;
 }
 
-TEST_F(PackFiles, ClosedStandardStreamsAreFailuresNotEmptyLists) {
+// A standard stream the run was started without is refused by every name, never read as an
+// empty list or written to nowhere.
+TEST_F(PackFiles, ClosedStandardStreamsAreRefused) {
     write_file(dir / "words", "one\n");
-    Launch closed_output{.args = {"-c", dir / "words"}, .binary = WORDPACK_BINARY};
-    closed_output.out = StandardOutput::closed;
-    Launch closed_input{.args = {"-o", dir / "out.wpk"}, .binary = WORDPACK_BINARY};
-    closed_input.stdin_file = "";
-    for (const Launch& launch : {closed_output, closed_input}) {
+    ASSERT_EQ(wordpack({dir / "words"}).status, 0);
+    struct Row {
+        std::vector<std::string> args;
+        bool input_closed;  // else standard output
+        std::string message;
+    };
+    const Row rows[] = {
+        {{"-c", dir / "words"}, false, "wordpack: (stdout): standard output is closed\n"},
+        {{"-d", "-o", "/dev/stdout", dir / "words.wpk"},
+         false,
+         "wordpack: /dev/stdout: standard output is closed\n"},
+        {{"-o", dir / "out.wpk"}, true, "wordpack: (stdin): standard input is closed\n"},
+        {{"-f", "-o", dir / "out.wpk", "/dev/stdin"},
+         true,
+         "wordpack: /dev/stdin: standard input is closed\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.message);
+        Launch launch{.args = row.args, .binary = WORDPACK_BINARY};
+        if (row.input_closed) {
+            launch.stdin_file = "";
+        } else {
+            launch.out = StandardOutput::closed;
+        }
         const CliResult result = run_wordperm(launch);
         EXPECT_EQ(result.status, 2);
-        EXPECT_NE(result.err.find("Bad file descriptor"), std::string::npos) << result.err;
+        EXPECT_EQ(result.err, row.message);
     }
     EXPECT_FALSE(fs::exists(dir / "out.wpk"));
+}
+
+// What goes to standard output, an archive or list as much as a listing, the help or the
+// version, must get there: a write that fails is status 4 with its line; a reader that has gone
+// away (`| head`) ends the run quietly by SIGPIPE.
+TEST_F(PackFiles, StandardOutputThatFails) {
+    write_file(dir / "words", "pear\napple\nfig\n");
+    ASSERT_EQ(wordpack({dir / "words"}).status, 0);
+    const std::vector<std::string> commands[] = {
+        {"-l", dir / "words.wpk"},  {"-h"}, {"-V"}, {"-c", dir / "words"},
+        {"-dc", dir / "words.wpk"},
+    };
+    for (const std::vector<std::string>& args : commands) {
+        SCOPED_TRACE(args[0]);
+        const CliResult full = run_wordperm({.args = args,
+                                             .binary = WORDPACK_BINARY,
+                                             .out = StandardOutput::append_to_file,
+                                             .out_file = "/dev/full"});
+        EXPECT_EQ(full.status, 4);
+        EXPECT_EQ(full.err, "wordpack: (stdout): No space left on device\n");
+        const CliResult gone = run_wordperm(
+            {.args = args, .binary = WORDPACK_BINARY, .out = StandardOutput::broken_pipe});
+        EXPECT_EQ(gone.status, 128 + SIGPIPE);
+        EXPECT_EQ(gone.err, "");
+    }
 }
 
 #if !defined(WORDPERM_SANITIZED)
@@ -235,6 +295,8 @@ TEST_F(PackFiles, InterruptRemovesTheTemporaryFile) {
             // The run waits in its read of the FIFO, its temporary file in place.
             const int fifo = ::open((dir / "fifo").c_str(), O_RDWR);
             EXPECT_TRUE(wait_for([&] { return count_unfinished(dir.path(), kUnfinished) == 1; }));
+            // No other user may read what the run writes.
+            EXPECT_TRUE(only_the_owner_may_read(dir.path(), kUnfinished));
             ::kill(child, signal_number);
             ::close(fifo);
         };
