@@ -20,18 +20,18 @@ void enter_body(void* argument) {
     try {
         start->body(start->argument);
     } catch (const std::bad_alloc&) {
-        start->run->failure.status = ExitStatus::out_of_memory;
+        start->run->failure.error = RunError::out_of_memory;
     }
 }
 
 // Reads the next block; at the end of the input, or once the run has failed, points the stream
 // at eof_padding instead.
-void refill_input(RunState& run, ByteReader& input, std::size_t block_bytes, Failure& failure) {
+void refill_input(RunState& run, ByteReader& input, std::size_t block_bytes, RunFailure& failure) {
     Stream& stream = run.stream;
     std::ptrdiff_t got = 0;
-    if (failure.status == ExitStatus::success) {
+    if (failure.error == RunError::none) {
         got = input.read(run.in_buffer, block_bytes);
-        if (got < 0) failure = {ExitStatus::read_failed, input.name(), input.error()};
+        if (got < 0) failure = {RunError::read_failed, input.name(), input.error()};
     }
     if (got <= 0) {
         stream.eof = 1;
@@ -44,13 +44,13 @@ void refill_input(RunState& run, ByteReader& input, std::size_t block_bytes, Fai
 }
 
 // Writes the buffer, or after a failure only empties it.
-void drain_output(RunState& run, ByteWriter& output, Failure& failure) {
+void drain_output(RunState& run, ByteWriter& output, RunFailure& failure) {
     Stream& stream = run.stream;
     std::size_t size = static_cast<std::size_t>(stream.out_ptr - stream.out_begin);
     stream.out_ptr = stream.out_begin;
-    if (size == 0 || failure.status != ExitStatus::success) return;
+    if (size == 0 || failure.error != RunError::none) return;
     if (!output.write(stream.out_begin, size))
-        failure = {ExitStatus::write_failed, output.name(), output.error()};
+        failure = {RunError::write_failed, output.name(), output.error()};
 }
 
 }  // namespace
@@ -63,7 +63,7 @@ bool run_loop(RunState& run, CoroutineEntry body, void* argument, ByteReader* in
     stream.out_ptr = stream.out_begin = run.out_buffer;
     stream.out_end = run.out_buffer + out_block_bytes;
     BodyStart start{body, argument, &run};
-    Failure loop_failure;  // the first failed read or write; the body runs on to its end
+    RunFailure loop_failure;  // the first failed read or write; the body runs on to its end
     for (;;) {
         switch (coro_call(run.coroutine, enter_body, &start)) {
             case YIELD_NEED_INPUT:
@@ -75,10 +75,10 @@ bool run_loop(RunState& run, CoroutineEntry body, void* argument, ByteReader* in
                 break;
             default:
                 assert(run.coroutine.yield_value == YIELD_DONE);
-                if (loop_failure.status != ExitStatus::success) run.failure = loop_failure;
-                if (run.failure.status != ExitStatus::success) return false;
+                if (loop_failure.error != RunError::none) run.failure = loop_failure;
+                if (run.failure.error != RunError::none) return false;
                 drain_output(run, output, run.failure);
-                return run.failure.status == ExitStatus::success;
+                return run.failure.error == RunError::none;
         }
     }
 }

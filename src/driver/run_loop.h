@@ -21,8 +21,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <string>
+
 #include "driver/coroutine.h"
-#include "driver/exit_status.h"
 #include "io/byte_io.h"
 #include "stream/byte_stream.h"
 
@@ -42,6 +43,21 @@ inline std::uint64_t made_up_bytes(const Stream& stream) {
            stream.past_end_reads;
 }
 
+// Why a run ended early, for the program to say in its own words and with its own status.
+enum class RunError {
+    none,
+    read_failed,    // the input could not be read (file and reason below)
+    write_failed,   // the output could not be written (file and reason below)
+    out_of_memory,  // the body ran out of memory
+    refused,        // the body refused its input; the body's own record says why
+};
+
+struct RunFailure {
+    RunError error = RunError::none;
+    std::string file;    // the reader's or writer's name, as given on the command line
+    std::string reason;  // what went wrong, e.g. strerror's text
+};
+
 // What the run loop shares with the body it runs. It owns the body's stream: an empty input
 // block or a full output buffer suspends the body, and the loop refills or drains the buffer
 // before resuming it.
@@ -55,7 +71,7 @@ struct RunState final : StreamOwner {
 
     Stream stream;        // the body's view of the two buffers
     Coroutine coroutine;  // the body's own stack, between suspensions
-    Failure failure;      // the run's first failure; stays success while there is none
+    RunFailure failure;   // the run's first failure; error stays none while there is none
     std::uint8_t in_buffer[kBufferBytes];   // the latest block read from the input
     std::uint8_t out_buffer[kBufferBytes];  // bytes of the body's output not yet written
 };

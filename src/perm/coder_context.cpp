@@ -2,9 +2,6 @@
 #include "perm/coder_context.h"
 
 #include <new>
-#include <string>
-
-#include "base/memory_budget.h"
 
 namespace wordperm {
 namespace {
@@ -25,34 +22,12 @@ void call_body(void* argument) {
 constexpr std::uint64_t kEncodeBytesPerLine = 9;
 constexpr std::uint64_t kDecodeBytesPerLine = 8;
 
-// The program's words for a list that could not be loaded.
-Failure load_failure(const LoadFailure& load, const ByteReader& list, const TableLimits& limits) {
-    switch (load.error) {
-        case LoadError::read_failed:
-            return {ExitStatus::read_failed, list.name(), list.error()};
-        case LoadError::too_many_lines:
-            return {ExitStatus::list_too_large, list.name(),
-                    "more than " + std::to_string(limits.max_lines) + " lines"};
-        case LoadError::out_of_memory:
-        case LoadError::none:
-            break;
-    }
-    if (load.needed_bytes == 0) return {ExitStatus::out_of_memory, list.name(), "out of memory"};
-    return {ExitStatus::out_of_memory, list.name(),
-            "out of memory (needs " + std::to_string(mebibytes_rounded_up(load.needed_bytes)) +
-                " MiB, " + std::to_string(load.available_bytes / (1 << 20)) + " MiB available)"};
-}
-
 }  // namespace
 
-bool prepare_context(CoderContext& ctx, ByteReader& list, Mode mode, Failure& failure) {
+bool prepare_context(CoderContext& ctx, ByteReader& list, Mode mode, LoadFailure& failure) {
     const TableLimits limits{.caller_bytes_per_line =
                                  mode == Mode::encode ? kEncodeBytesPerLine : kDecodeBytesPerLine};
-    LoadFailure load;
-    if (!load_word_table(ctx.table, list, load, limits)) {
-        failure = load_failure(load, list, limits);
-        return false;
-    }
+    if (!load_word_table(ctx.table, list, failure, limits)) return false;
     try {
         const std::uint32_t n = ctx.table.line_count;
         const std::size_t entries = (mode == Mode::encode ? 2 : 1) * std::size_t{n};
@@ -60,7 +35,7 @@ bool prepare_context(CoderContext& ctx, ByteReader& list, Mode mode, Failure& fa
         ctx.perm = ctx.permutation_storage.get();
         if (mode == Mode::encode) ctx.inverse = ctx.perm + n;
     } catch (const std::bad_alloc&) {
-        failure = {ExitStatus::out_of_memory, list.name(), "out of memory"};
+        failure = {LoadError::out_of_memory, 0, 0};
         return false;
     }
     return true;

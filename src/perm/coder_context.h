@@ -9,17 +9,18 @@
 #include <cstdint>
 
 #include "base/large_array.h"
-#include "driver/exit_status.h"
 #include "driver/run_loop.h"
-#include "driver/startup.h"
-#include "list/word_table.h"
 #include "io/byte_io.h"
+#include "list/word_table.h"
 #include "rangecoder/range_decoder.h"
 #include "rangecoder/range_encoder.h"
 
 namespace wordperm {
 
-// Which check refused a decode's pair (ExitStatus::code_misfit), for the message that says so.
+// What a run does: encode (sort the list and code its order) or decode (restore the order).
+enum class Mode { encode, decode };
+
+// Which check refused a decode's pair (RunError::refused), for the message that says so.
 enum class Refusal {
     none,
     list_out_of_order,  // the sorted list is in no order the encoder writes
@@ -45,8 +46,9 @@ struct CoderContext {
 
 using CoderBody = void (*)(CoderContext& ctx);
 
-// Loads the word table from `list` and allocates the permutation arrays of the mode.
-bool prepare_context(CoderContext& ctx, ByteReader& list, Mode mode, Failure& failure);
+// Loads the word table from `list` and allocates the permutation arrays of the mode; false, with
+// `failure` set, when it cannot.
+bool prepare_context(CoderContext& ctx, ByteReader& list, Mode mode, LoadFailure& failure);
 
 // Runs `body` on ctx through the run loop (see run_loop for the rest).
 bool run_coder(CoderContext& ctx, CoderBody body, ByteReader* input, ByteWriter& output,

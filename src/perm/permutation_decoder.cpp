@@ -4,7 +4,6 @@
 #include "perm/permutation_decoder.h"
 
 #include <optional>
-#include <string>
 
 #include "base/run_both.h"
 #include "order/rank_batch.h"
@@ -35,7 +34,7 @@ struct StreamOutput {
 
 void refuse(CoderContext& ctx, Refusal refusal) {
     ctx.refusal = refusal;
-    ctx.run.failure.status = ExitStatus::code_misfit;
+    ctx.run.failure.error = RunError::refused;
 }
 
 }  // namespace
@@ -83,23 +82,6 @@ void permutation_decoder(CoderContext& ctx) {
     StreamOutput output(ctx.run.stream);
     write_lines_in_order(table, {position, n}, output);
     ctx.run.stream.out_ptr = output.cursor;
-}
-
-Failure refusal_failure(const CoderContext& ctx, const std::string& list, const std::string& code) {
-    switch (ctx.refusal) {
-        case Refusal::list_out_of_order:
-            return {ExitStatus::code_misfit, list,
-                    "not a sorted list: line " + std::to_string(ctx.line_out_of_order + 1) +
-                        " sorts before line " + std::to_string(ctx.line_out_of_order)};
-        case Refusal::code_too_long:
-            return {ExitStatus::code_misfit, code,
-                    "longer than any code for the " + std::to_string(ctx.table.line_count) +
-                        " lines of " + list};
-        case Refusal::code_misfit:
-        case Refusal::none:
-            break;
-    }
-    return {ExitStatus::code_misfit, code, "does not fit " + list};
 }
 
 }  // namespace wordperm

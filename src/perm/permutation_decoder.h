@@ -6,8 +6,8 @@
 // without a line feed stands for a word file that did: each of its lines is taken to end with a
 // line feed, and the output ends without one.
 //
-// Before anything is written the pair is checked three ways, and refused with
-// ExitStatus::code_misfit and ctx.refusal saying which check failed: the sorted list must be in
+// Before anything is written the pair is checked three ways, and refused with RunError::refused
+// and ctx.refusal saying which check failed: the sorted list must be in
 // an order the encoder writes (perm/sorted_list_check.h); every rank must come out below the
 // number of lines left (a code file that was altered, cut short or made for another list can
 // drive the code value onto a split point, range_decoder.h); and the code file must be no
@@ -17,8 +17,6 @@
 // the code has no checksum.
 #pragma once
 
-#include <string>
-
 #include "perm/coder_context.h"
 
 namespace wordperm {
@@ -26,9 +24,5 @@ namespace wordperm {
 // Needs ctx.table (the sorted list) and ctx.perm (N entries); reads the code through the stream
 // and writes the restored lines to it.
 void permutation_decoder(CoderContext& ctx);
-
-// The one-line failure for a refused pair: the check that failed, naming the sorted list `list`
-// or the code file `code` as given on the command line.
-Failure refusal_failure(const CoderContext& ctx, const std::string& list, const std::string& code);
 
 }  // namespace wordperm

@@ -112,10 +112,10 @@ void permutation_encoder(CoderContext& ctx) {
             encoder_flush(ctx.encoder, ctx.run.stream);
         });
     if (!list_written) {
-        ctx.run.failure = {ExitStatus::write_failed, sorted_list.sink().name(),
+        ctx.run.failure = {RunError::write_failed, sorted_list.sink().name(),
                            sorted_list.sink().error()};
     } else if (!ranks_found) {
-        ctx.run.failure.status = ExitStatus::out_of_memory;
+        ctx.run.failure.error = RunError::out_of_memory;
     }
 }
 

@@ -47,7 +47,7 @@ void scripted_body(void* argument) {
 void failing_body(void* argument) {
     RunState& run = *static_cast<RunState*>(argument);
     put_byte(run.stream, 1);
-    run.failure.status = ExitStatus::code_misfit;
+    run.failure.error = RunError::refused;
 }
 
 class RunLoop : public ::testing::Test {
@@ -128,7 +128,7 @@ TEST_F(RunLoop, ReadErrorStopsTheRun) {
     MemoryWriter out;
     set_script(4, 0);
     EXPECT_FALSE(run_loop(*state, scripted_body, state.get(), &code, out));
-    EXPECT_EQ(state->failure.status, ExitStatus::read_failed);
+    EXPECT_EQ(state->failure.error, RunError::read_failed);
     EXPECT_EQ(state->failure.file, "input");
 }
 
@@ -140,7 +140,7 @@ TEST_F(RunLoop, WriteErrorStopsTheRun) {
         out.fail = true;
         set_script(0, size);
         EXPECT_FALSE(run_loop(*fresh, scripted_body, fresh.get(), nullptr, out));
-        EXPECT_EQ(fresh->failure.status, ExitStatus::write_failed);
+        EXPECT_EQ(fresh->failure.error, RunError::write_failed);
         EXPECT_EQ(out.write_sizes.size(), 1u);  // stops at the first failed write
     }
 }
@@ -148,7 +148,7 @@ TEST_F(RunLoop, WriteErrorStopsTheRun) {
 TEST_F(RunLoop, FailingBodyWritesNothing) {
     MemoryWriter out;
     EXPECT_FALSE(run_loop(*state, failing_body, state.get(), nullptr, out));
-    EXPECT_EQ(state->failure.status, ExitStatus::code_misfit);
+    EXPECT_EQ(state->failure.error, RunError::refused);
     EXPECT_TRUE(out.write_sizes.empty());
 }
 

@@ -13,10 +13,10 @@
 #include <string_view>
 
 #include "driver/run_loop.h"
-#include "driver/startup.h"
 #include "perm/permutation_decoder.h"
 #include "perm/permutation_encoder.h"
 #include "support/memory_io.h"
+#include "wordperm/run.h"
 
 namespace wordperm::testing {
 
@@ -75,11 +75,12 @@ inline ExitStatus run_in_memory(std::string_view list, Mode mode, CoderBody body
     FreshContext fresh;
     CoderContext& ctx = fresh.context();
     MemoryReader list_file(list, blocks.list_read_bytes, blocks.list_sized);
-    Failure failure;
-    if (!prepare_context(ctx, list_file, mode, failure)) return failure.status;
+    LoadFailure failure;
+    if (!prepare_context(ctx, list_file, mode, failure))
+        return load_failure(failure, list_file).status;
     ctx.sorted_list_file = sorted_list;
     if (!run_coder(ctx, body, input, output, blocks.in_bytes, blocks.out_bytes))
-        return ctx.run.failure.status;
+        return run_failure(ctx, "list", "code").status;
     return ExitStatus::success;
 }
 

@@ -1,5 +1,5 @@
 // Opening, committing and discarding: every step checked, every failure with its status and text.
-#include "driver/startup.h"
+#include "wordperm/startup.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -20,13 +20,12 @@
 
 #include <memory>
 
-#include "driver/exit_status.h"
 #include "io/byte_io.h"
 #include "io/output_file.h"
+#include "perm/coder_context.h"
+#include "wordperm/exit_status.h"
 
 namespace wordperm {
-
-enum class Mode { encode, decode };
 
 inline constexpr const char* kUsage = "usage: wordperm d|x <list> <out> <code>";
 
