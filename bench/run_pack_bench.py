@@ -35,6 +35,7 @@ Environment:
 """
 
 import argparse
+import fcntl
 import hashlib
 import json
 import os
@@ -138,22 +139,35 @@ def digest(path):
 
 class GeneralSizes:
     """The general tools' sizes of each list, kept on disk between runs: {list digest: {tool:
-    size}}; a tool's label is its command, so a changed command is measured afresh."""
+    size}}; a tool's label is its command, so a changed command is measured afresh. Runs of the
+    benchmark may measure at once: each size is merged into the file under a lock, and a size
+    that another run has measured meanwhile is not measured again."""
 
     def __init__(self):
         self.lock = threading.Lock()
         self.sizes = {}
+        self.load()
+
+    def load(self):
         if os.path.exists(GENERAL_CACHE):
             with open(GENERAL_CACHE) as f:
-                self.sizes = json.load(f)
+                for key, sizes in json.load(f).items():
+                    self.sizes.setdefault(key, {}).update(sizes)
 
     def missing(self, key):
         return [t for t in [*GENERAL, ZPAQ] if t not in self.sizes.get(key, {})]
 
     def measure(self, name, key, path, tool):
+        with self.lock, open(GENERAL_CACHE + ".lock", "w") as lock:
+            fcntl.flock(lock, fcntl.LOCK_EX)
+            self.load()
+        if tool not in self.missing(key):
+            return
         start = time.perf_counter()
         size = tool_size(tool, path)
-        with self.lock:
+        with self.lock, open(GENERAL_CACHE + ".lock", "w") as lock:
+            fcntl.flock(lock, fcntl.LOCK_EX)
+            self.load()
             self.sizes.setdefault(key, {})[tool] = size
             with open(GENERAL_CACHE + ".part", "w") as f:
                 json.dump(self.sizes, f, indent=1, sort_keys=True)
