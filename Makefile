@@ -60,8 +60,10 @@ bench:
 	cmake --build $(RELEASE) -j $(JOBS) --target wordperm wordgen wordperm_micro
 	python3 bench/run_bench.py $(RELEASE)
 
-# Release build, then wordpack measured against xz, zstd, bzip2, brotli and zpaq on word lists
-# of every kind (BENCH_PACK_LISTS and BENCH_PACK_RUNS pick a quicker run; see README.md).
+# Release build, then wordpack measured against xz, zstd, bzip2, brotli, 7-Zip's PPMd and zpaq
+# on word lists of every kind (BENCH_PACK_LISTS picks lists or groups, BENCH_PACK_RUNS the
+# rounds; BENCH_PACK_SIZES_ONLY=1 packs each list once and prints sizes alone; see README.md and
+# `python3 bench/run_pack_bench.py --lists`).
 .PHONY: bench-pack
 bench-pack:
 	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF $(CMAKE_FLAGS)
