@@ -203,18 +203,21 @@ def count_lines(path):
     return lines + (last != b"\n")
 
 
-SECTIONS = re.compile(r"set ([\d,]+) bytes, counts ([\d,]+) bytes, order ([\d,]+) bytes")
+# A block's row of `wordpack -lv`: "... set MODEL (N bytes), counts N bytes, order MODEL (N bytes)".
+SECTIONS = re.compile(r"set (\S+) \(([\d,]+) bytes\), counts ([\d,]+) bytes, "
+                      r"order (.*?) \(([\d,]+) bytes\)")
 
 
 def archive_split(wordpack, archive):
-    """Where the archive's bytes go (summed over the archive's parts) and the models it names,
-    from `wordpack -lv`."""
+    """Where the archive's bytes go (summed over its blocks) and the models it names, from
+    `wordpack -lv`."""
     listing = subprocess.run([wordpack, "-lv", archive], capture_output=True, text=True).stdout
-    split = [0, 0, 0]
-    for found in SECTIONS.findall(listing):
-        split = [s + int(f.replace(",", "")) for s, f in zip(split, found)]
-    models = re.findall(r"%\s+(\S+)\s+(.*\S)\s+" + re.escape(archive) + "$", listing, re.M)
-    return split, "; ".join(sorted({f"{s}, {o}" for s, o in models}))
+    split, models = [0, 0, 0], set()
+    for set_model, set_bytes, counts_bytes, order_model, order_bytes in SECTIONS.findall(listing):
+        for i, f in enumerate((set_bytes, counts_bytes, order_bytes)):
+            split[i] += int(f.replace(",", ""))
+        models.add(f"{set_model}, {order_model}")
+    return split, "; ".join(sorted(models))
 
 
 def run(argv, stdin_path, stdout_path, pinned=True):
