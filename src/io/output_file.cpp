@@ -26,10 +26,6 @@ constexpr int kMostNameAttempts = 100;
 // known to be safe to give.
 constexpr mode_t kTemporaryMode = 0600;
 
-std::optional<FileIdentity> identity_of_directory(std::string_view path) {
-    return identity_of_path(directory_name_of(path).c_str());
-}
-
 // The permission bits a new file gets from the process: 0666 less the umask, as any program that
 // creates a file gives it. Read at an open, while no other thread runs.
 mode_t mode_of_new_file() {
@@ -183,7 +179,6 @@ std::unique_ptr<OutputFile> OutputFile::open(const std::string& path, const char
     } else {
         output->final_mode_ = mode_of_new_file();
     }
-    output->directory_ = identity_of_directory(final_path);
     output->final_path_ = std::move(final_path);
     return output;
 }
@@ -208,13 +203,6 @@ bool OutputFile::write(const std::uint8_t* bytes, std::size_t size) {
 
 std::string OutputFile::error() const {
     return std::strerror(error_number_);
-}
-
-bool OutputFile::collides_with(const OutputFile& other) const {
-    if (same_file(previous_, other.previous_)) return previous_->regular();
-    return method_ != Method::direct && other.method_ != Method::direct &&
-           same_file(directory_, other.directory_) &&
-           base_name_of(final_path_) == base_name_of(other.final_path_);
 }
 
 // A replaced file's owner and group where the process may set them (root may set both, a member

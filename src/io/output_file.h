@@ -74,13 +74,8 @@ class OutputFile final : public ByteWriter {
 
     Method method() const { return method_; }
     // The file under the final name when the output was opened, or the file a direct output
-    // writes; nothing for a name that was free. Compare it with the inputs, and with standard
-    // output.
+    // writes; nothing for a name that was free. Compare it with standard output.
     const std::optional<FileIdentity>& previous() const { return previous_; }
-    // True when this output and `other` would end as one regular file, so that one would
-    // overwrite the other: the same file, or the same free name in the same directory. Devices
-    // and pipes never collide.
-    bool collides_with(const OutputFile& other) const;
 
     // After a failure: removes the temporary file and closes. Changes nothing else; calling it
     // again does nothing.
@@ -98,10 +93,9 @@ class OutputFile final : public ByteWriter {
     friend bool commit_outputs(std::span<OutputFile* const> outputs, OutputFile*& failed);
 
     Method method_;
-    int descriptor_;                         // -1 once closed
-    int error_number_ = 0;                   // errno of the latest failure
-    std::optional<FileIdentity> previous_;   // see previous()
-    std::optional<FileIdentity> directory_;  // replace: the final name's directory
+    int descriptor_;                        // -1 once closed
+    int error_number_ = 0;                  // errno of the latest failure
+    std::optional<FileIdentity> previous_;  // see previous()
     std::string final_path_;      // replace: the name the output ends under, links followed
     std::string temporary_path_;  // replace: where the output is written until the commit
     int temporary_slot_ = -1;     // replace: its slot in the interrupt clean-up's list, or -1

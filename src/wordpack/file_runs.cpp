@@ -18,6 +18,7 @@
 #include "io/byte_io.h"
 #include "io/file_identity.h"
 #include "io/output_file.h"
+#include "io/output_place.h"
 #include "io/path_names.h"
 #include "io/standard_streams.h"
 #include "pack/pack.h"
@@ -94,6 +95,14 @@ bool names_a_descriptor(const std::string& name) {
 
 std::unique_ptr<OutputFile> open_output(const PackCommand& command, const std::string& name,
                                         const InputFile& input, PackFailure& failure) {
+    // Refused before anything is created, as a run that fails leaves every file as it was.
+    const OutputPlace place =
+        name == "-" ? OutputPlace{identity_of_descriptor(1), {}, {}} : output_place(name);
+    if (replaces(place, input.identity())) {
+        failure = failure_of(PackExit::unopened, name == "-" ? kStandardOutput : name,
+                             "is the input file itself");
+        return nullptr;
+    }
     std::unique_ptr<OutputFile> output;
     std::string reason;
     if (name == "-") {
@@ -120,11 +129,6 @@ std::unique_ptr<OutputFile> open_output(const PackCommand& command, const std::s
         }
         output = OutputFile::open(name, "wordpack", reason);
         if (!output) failure = failure_of(PackExit::unopened, name, reason);
-    }
-    if (output && output->previous() && output->previous()->regular() &&
-        same_file(output->previous(), input.identity())) {
-        failure = failure_of(PackExit::unopened, output->name(), "is the input file itself");
-        return nullptr;
     }
     return output;
 }

@@ -9,6 +9,7 @@
 
 #include "io/directory_locks.h"
 #include "io/file_identity.h"
+#include "io/output_place.h"
 #include "io/standard_streams.h"
 
 namespace wordperm {
@@ -26,12 +27,6 @@ struct Roles {
 Roles roles_of(Mode mode) {
     if (mode == Mode::encode) return {"the word file", "the sorted list"};
     return {"the sorted list", "the restored file"};
-}
-
-// Devices and pipes can be named twice harmlessly (/dev/null as both outputs); replacing a
-// regular file that is also read, or written twice, destroys it.
-bool same_regular_file(const std::optional<FileIdentity>& a, const std::optional<FileIdentity>& b) {
-    return same_file(a, b) && a->regular();
 }
 
 bool refuse_same_file(ExitStatus status, const char* argument, const char* first_role,
@@ -75,29 +70,28 @@ bool open_run_files(RunFiles& files, Mode mode, const char* list, const char* ou
                                        DirectoryLocks::Kind::shared);
     if (!open_input(files.list, list, ExitStatus::list_unopened, failure)) return false;
 
+    // Every collision is found before the first output is created, so that a refused run leaves
+    // no file behind, not even a temporary one.
     const std::optional<FileIdentity> list_identity = files.list->identity();
-    const std::optional<FileIdentity> out_identity = identity_of_path(out);
     const std::optional<FileIdentity> code_identity = identity_of_path(code);
-    if (same_regular_file(out_identity, list_identity))
+    const OutputPlace out_place = output_place(out);
+    const OutputPlace code_place = output_place(code);
+    if (replaces(out_place, list_identity))
         return refuse_same_file(ExitStatus::out_unopened, out, roles.list, roles.out, failure);
-    if (mode == Mode::decode && same_regular_file(out_identity, code_identity))
+    if (mode == Mode::decode && replaces(out_place, code_identity))
         return refuse_same_file(ExitStatus::out_unopened, out, roles.out, roles.code, failure);
     // Read twice, one file (or one pipe) is never a code for itself; /dev/null may be both.
     if (mode == Mode::decode && same_file(code_identity, list_identity) &&
         !list_identity->character_device())
         return refuse_same_file(ExitStatus::code_misfit, code, roles.list, roles.code, failure);
-    if (mode == Mode::encode && same_regular_file(code_identity, list_identity))
+    if (mode == Mode::encode && replaces(code_place, list_identity))
         return refuse_same_file(ExitStatus::code_unopened, code, roles.list, roles.code, failure);
-    if (mode == Mode::encode && same_regular_file(code_identity, out_identity))
+    if (mode == Mode::encode && same_place(out_place, code_place))
         return refuse_same_file(ExitStatus::code_unopened, code, roles.out, roles.code, failure);
 
     if (!open_output(files.out, out, ExitStatus::out_unopened, failure)) return false;
     if (mode == Mode::encode) {
         if (!open_output(files.code_out, code, ExitStatus::code_unopened, failure)) return false;
-        // Two names for one file that does not exist yet: only now can they be compared.
-        if (files.out->collides_with(*files.code_out))
-            return refuse_same_file(ExitStatus::code_unopened, code, roles.out, roles.code,
-                                    failure);
     } else if (!open_input(files.code_in, code, ExitStatus::code_unopened, failure)) {
         return false;
     }

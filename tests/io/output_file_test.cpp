@@ -1,5 +1,5 @@
-// OutputFile's contract beyond what wordperm's command line reaches: which outputs collide, a
-// final name too long for its temporary's suffix, and a commit whose second rename fails.
+// OutputFile's contract beyond what wordperm's command line reaches: a final name too long for
+// its temporary's suffix, and a commit whose second rename fails.
 #include "io/output_file.h"
 
 #include <gtest/gtest.h>
@@ -29,34 +29,6 @@ std::unique_ptr<OutputFile> open_output(const std::string& path) {
 
 bool write_text(OutputFile& output, const std::string& text) {
     return output.write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-}
-
-TEST(OutputFile, CollidesOnlyWhenBothWouldEndAsOneRegularFile) {
-    ScratchDirectory dir;
-    write_file(dir / "old", "old");
-    fs::create_symlink("old", dir / "link-to-old");
-    fs::create_symlink("new", dir / "link-to-new");
-    fs::create_directory(dir / "sub");
-    struct Case {
-        std::string first;
-        std::string second;
-        bool collide;
-    };
-    const Case cases[] = {
-        {dir / "old", dir / "link-to-old", true}, {dir / "new", dir / "sub/../new", true},
-        {dir / "new", dir / "link-to-new", true}, {dir / "new", dir / "other", false},
-        {dir / "new", dir / "sub/new", false},    {"/dev/null", "/dev/null", false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.first + " " + c.second);
-        auto first = open_output(c.first);
-        auto second = open_output(c.second);
-        ASSERT_TRUE(first && second);
-        EXPECT_EQ(first->collides_with(*second), c.collide);
-        EXPECT_EQ(second->collides_with(*first), c.collide);
-    }
-    EXPECT_EQ(names_in(dir),
-              (std::vector<std::string>{"link-to-new", "link-to-old", "old", "sub"}));
 }
 
 TEST(OutputFile, FinalNameOfTheLongestLengthStillGetsATemporaryBesideIt) {
