@@ -25,12 +25,17 @@ using LargeArray = std::unique_ptr<T[], LargeArrayRelease>;
 void* allocate_large(std::size_t bytes, LargeArrayRelease& release);
 
 template <typename T>
-LargeArray<T> make_large_array(std::size_t count) {
+LargeArray<T> array_from(void* (*allocate)(std::size_t, LargeArrayRelease&), std::size_t count) {
     static_assert(std::is_trivially_default_constructible_v<T> &&
                   std::is_trivially_destructible_v<T>);
     LargeArrayRelease release;
-    void* memory = allocate_large(count * sizeof(T), release);
+    void* memory = allocate(count * sizeof(T), release);
     return LargeArray<T>(static_cast<T*>(memory), release);
+}
+
+template <typename T>
+LargeArray<T> make_large_array(std::size_t count) {
+    return array_from<T>(allocate_large, count);
 }
 
 // Zero-filled memory of at least `bytes`, aligned to 64 bytes, whose pages the system provides
@@ -40,11 +45,7 @@ void* allocate_zeroed(std::size_t bytes, LargeArrayRelease& release);
 
 template <typename T>
 LargeArray<T> make_zeroed_array(std::size_t count) {
-    static_assert(std::is_trivially_default_constructible_v<T> &&
-                  std::is_trivially_destructible_v<T>);
-    LargeArrayRelease release;
-    void* memory = allocate_zeroed(count * sizeof(T), release);
-    return LargeArray<T>(static_cast<T*>(memory), release);
+    return array_from<T>(allocate_zeroed, count);
 }
 
 }  // namespace wordperm
