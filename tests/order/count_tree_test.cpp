@@ -25,7 +25,7 @@ void expect_matches(const CountTree& tree, const std::vector<std::uint32_t>& cou
 
 TEST(CountTree, PrefixSumsAndSharesMatchAPlainArrayAsLinesAreTaken) {
     std::mt19937_64 random(8);
-    for (const std::size_t size : {1, 2, 3, 4, 5, 7, 8, 9, 31, 32, 33, 100}) {
+    for (const std::size_t size : {1u, 2u, 3u, 4u, 5u, 7u, 8u, 9u, 31u, 32u, 33u, 100u}) {
         for (const std::uint32_t most : {1u, 3u, 40u}) {
             SCOPED_TRACE(::testing::Message() << size << " ranks, counts up to " << most);
             std::vector<std::uint32_t> counts(size);
