@@ -211,7 +211,7 @@ class Unpacker {
                 status = version1(start);
             else if (start[4] == static_cast<std::uint8_t>(FormatVersion::v2) ||
                      start[4] == static_cast<std::uint8_t>(FormatVersion::v3))
-                status = version2(static_cast<FormatVersion>(start[4]));
+                status = version2_or_3(static_cast<FormatVersion>(start[4]));
             else
                 status = UnpackStatus::unsupported;
             if (status != UnpackStatus::ok) return status;
@@ -247,7 +247,7 @@ class Unpacker {
     // A frame of version 2 or 3, which differ only in the reference orders their blocks may name.
     // A version 3 frame starts with a block that needs it, so that a frame's version byte is
     // never one a writer would not have written.
-    UnpackStatus version2(FormatVersion version) {
+    UnpackStatus version2_or_3(FormatVersion version) {
         std::uint8_t flags;
         if (const Got got = in_.read(&flags, 1); got != Got::all) return status_of(got);
         if (flags != 0) return UnpackStatus::unsupported;
