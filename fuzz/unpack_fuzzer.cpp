@@ -4,7 +4,7 @@
 //
 // Arbitrary bytes almost never carry valid CRC-32s, which would stop the decoders before they
 // start. So the first byte chooses: an even one hands the rest over as it is, to the container's
-// readers; an odd one builds a one-block archive of version 1 or 2 around the rest, with every
+// readers; an odd one builds a one-block archive of version 1, 2 or 3 around the rest, with every
 // checksum right, so that the decoders meet the sections themselves. Its fields come from the
 // input: flags, list size S, lines N, distinct lines D (4 bytes each, little-endian), the
 // three sections' stages and variants, and their lengths (2 bytes each); the sections follow.
@@ -51,7 +51,8 @@ Bytes built_archive(const std::uint8_t* data, std::size_t size) {
     if (size < kFieldBytes) return {};
     const bool version1 = (data[0] & 2) != 0;
     BlockHeader header;
-    header.version = version1 ? FormatVersion::v1 : FormatVersion::v2;
+    const FormatVersion frame_version = (data[0] & 4) != 0 ? FormatVersion::v3 : FormatVersion::v2;
+    header.version = version1 ? FormatVersion::v1 : frame_version;
     header.bare_last_line = (data[1] & 1) != 0;
     header.list_bytes = little_endian(data + 2, 4);
     header.lines = little_endian(data + 6, 4);
@@ -83,7 +84,7 @@ Bytes built_archive(const std::uint8_t* data, std::size_t size) {
         put(archive, crc32(archive), 4);
         return archive;
     }
-    archive.push_back(2);
+    archive.push_back(static_cast<std::uint8_t>(frame_version));
     archive.push_back(0);
     const Bytes block = block_header_bytes(header);
     archive.insert(archive.end(), block.begin(), block.end());

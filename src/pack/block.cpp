@@ -41,7 +41,7 @@ constexpr std::uint64_t kMostVersion1SetPastEndReads = 16;
 constexpr std::uint64_t kUnbounded = std::numeric_limits<std::uint64_t>::max();
 
 std::uint64_t most_past_end_reads(FormatVersion version, std::size_t section) {
-    if (version == FormatVersion::v2) return kCodeWindowBytes;
+    if (version != FormatVersion::v1) return kCodeWindowBytes;
     return section == 0 ? kMostVersion1SetPastEndReads : kUnbounded;
 }
 
@@ -68,10 +68,12 @@ Section code_order(const SplitList& split, PackBreakdown& breakdown) {
     breakdown.order_uniform = best.bytes.size();
 
     // The cursor models against the reference order in which most lines follow the line
-    // before them: one cheap count per order instead of coding against each.
+    // before them: one cheap count per order instead of coding against each. On a tie the
+    // earlier order wins, so that the numeric order, last, is taken only where it is better,
+    // and a list without runs of digits (where it is byte order) keeps the frame version 2.
     std::vector<std::uint32_t> rank;
     std::uint64_t most = 0;
-    for (std::uint8_t o = 0; o < kReferenceOrders; ++o) {
+    for (std::uint8_t o = 0; o < reference_orders(FormatVersion::v3); ++o) {
         const auto order = static_cast<ReferenceOrder>(o);
         std::vector<std::uint32_t> candidate = reference_ranks(set, order, false);
         std::uint64_t steps[2] = {};
@@ -269,7 +271,6 @@ PackedBlock pack_block(LargeArray<std::uint8_t> bytes, std::uint64_t length,
     PackBreakdown& sizes = breakdown ? *breakdown : unused;
     PackedBlock block;
     BlockHeader& header = block.header;
-    header.version = FormatVersion::v2;
     header.list_bytes = length;
     header.list_crc = crc64({bytes.get(), length});
     const SplitList split = split_list(std::move(bytes), length);
@@ -316,7 +317,15 @@ PackedBlock pack_block(LargeArray<std::uint8_t> bytes, std::uint64_t length,
         header.sections[s].bytes = sections[s].bytes.size();
         block.sections[s] = std::move(sections[s].bytes);
     }
+    header.version = least_frame_version(header);
     return block;
+}
+
+FormatVersion least_frame_version(const BlockHeader& header) {
+    const SectionEntry& order = header.sections[2];
+    const bool numeric = order.stage >= static_cast<std::uint8_t>(OrderModel::cursor) &&
+                         order.variant / 2 >= reference_orders(FormatVersion::v2);
+    return numeric ? FormatVersion::v3 : FormatVersion::v2;
 }
 
 bool block_plausible(const BlockHeader& header) {
@@ -344,7 +353,7 @@ bool block_plausible(const BlockHeader& header) {
     else
         order_ok = (order.stage == static_cast<std::uint8_t>(OrderModel::cursor) ||
                     order.stage == static_cast<std::uint8_t>(OrderModel::cursor_distance)) &&
-                   order.variant < 2 * kReferenceOrders;
+                   order.variant < 2 * reference_orders(header.version);
     const bool empty_sections_ok =
         (counts.stage != 0 || counts.bytes == 0) && (order.stage != 0 || order.bytes == 0);
     return set_ok && counts_ok && order_ok && empty_sections_ok;

@@ -76,10 +76,15 @@ struct PackBreakdown {
 
 // Packs the block of `length` bytes (1 <= length < 2^32) at the start of `bytes`, which has room
 // for kTailBytes more after them and is given up. With `two_threads` the set's model runs beside
-// the other sections' candidates; the bytes are the same either way. Throws std::bad_alloc.
+// the other sections' candidates; the bytes are the same either way. The header's version is the
+// least frame version that may hold the block. Throws std::bad_alloc.
 PackedBlock pack_block(LargeArray<std::uint8_t> bytes, std::uint64_t length,
                        const BlockChoices& choices, bool two_threads,
                        PackBreakdown* breakdown = nullptr);
+
+// 3 when the block's order is coded against the numeric reference order, which only version 3
+// frames may hold; 2 otherwise.
+FormatVersion least_frame_version(const BlockHeader& header);
 
 // Every relation between the header's numbers that a block of its version has: checked before
 // anything is decoded, so that no later step meets an impossible combination.

@@ -21,7 +21,7 @@ class CountsModel {
     explicit CountsModel(FormatVersion version)
         : version_(version),
           lengths_(kLengths + 1, FrequencyTable(kLengths)),
-          low_bits_(version == FormatVersion::v2 ? kLengths * kLengths * kTreeNodes : 0) {}
+          low_bits_(version != FormatVersion::v1 ? kLengths * kLengths * kTreeNodes : 0) {}
 
     void encode(RangeEncoder& encoder, Stream& stream, std::uint32_t m) {
         const auto length = static_cast<std::uint32_t>(std::bit_width(m));

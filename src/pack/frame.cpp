@@ -79,12 +79,12 @@ bool FieldReader::checksum() {
     return fixed(stored, 4) && stored == expected;
 }
 
-std::array<std::uint8_t, kFrameHeaderBytes> frame_header() {
+std::array<std::uint8_t, kFrameHeaderBytes> frame_header(FormatVersion version) {
     return {kArchiveMagic[0],
             kArchiveMagic[1],
             kArchiveMagic[2],
             kArchiveMagic[3],
-            static_cast<std::uint8_t>(FormatVersion::v2),
+            static_cast<std::uint8_t>(version),
             0};
 }
 
@@ -105,10 +105,10 @@ std::vector<std::uint8_t> block_header_bytes(const BlockHeader& header) {
     return out;
 }
 
-bool read_block_header(FieldReader& fields, BlockHeader& header) {
+bool read_block_header(FieldReader& fields, FormatVersion version, BlockHeader& header) {
     std::uint8_t flags;
     if (!fields.byte(flags) || (flags & ~kFlagBareLastLine)) return false;
-    header.version = FormatVersion::v2;
+    header.version = version;
     header.bare_last_line = (flags & kFlagBareLastLine) != 0;
     if (!fields.number(header.list_bytes) || !fields.number(header.lines, UINT32_MAX) ||
         !fields.number(header.distinct, UINT32_MAX) || !fields.fixed(header.list_crc, 8))

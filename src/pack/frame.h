@@ -1,5 +1,5 @@
-// The byte layout of archives: version 2's frames, blocks, index and footer, and version 1's
-// single list. doc/wordpack-format.md describes every field; this file writes and reads them.
+// The byte layout of archives: the frames, blocks, index and footer of versions 2 and 3, and
+// version 1's single list. doc/wordpack-format.md describes every field; this file writes and reads them.
 //
 // A version 2 archive is one or more frames, each a list: a frame header, blocks of consecutive
 // lines, an index of the blocks, and a footer that says how long the index is, so that the index
@@ -26,7 +26,7 @@ inline constexpr std::array<std::uint8_t, 4> kFooterMagic = {'K', 'P', 'W', 0x89
 // What follows the magic: the version byte.
 inline constexpr std::size_t kMagicAndVersionBytes = 5;
 
-// Version 2.
+// Versions 2 and 3, whose frames differ in the version byte only.
 inline constexpr std::size_t kFrameHeaderBytes = 6;   // magic, version, flags (0)
 inline constexpr std::uint8_t kIndexKind = 0;         // the first byte of an index
 inline constexpr std::uint8_t kBlockKind = 1;         // the first byte of a block
@@ -64,13 +64,15 @@ class FieldReader {
     bool ran_out_ = false;
 };
 
-std::array<std::uint8_t, kFrameHeaderBytes> frame_header();
+// A version 2 or 3 frame's header.
+std::array<std::uint8_t, kFrameHeaderBytes> frame_header(FormatVersion version);
 
 std::vector<std::uint8_t> block_header_bytes(const BlockHeader& header);
 
-// Reads a version 2 block header after its kind byte. False when a byte is missing, its CRC-32 does
-// not match or a field holds a value the format never writes; block_plausible judges the rest.
-bool read_block_header(FieldReader& fields, BlockHeader& header);
+// Reads a block header of a frame of `version` (2 or 3) after its kind byte. False when a byte is
+// missing, its CRC-32 does not match or a field holds a value the format never writes;
+// block_plausible judges the rest.
+bool read_block_header(FieldReader& fields, FormatVersion version, BlockHeader& header);
 
 // A block's whole size in an archive: header, sections and trailer.
 std::uint64_t packed_block_bytes(const BlockHeader& header);

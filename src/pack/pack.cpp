@@ -127,6 +127,8 @@ std::string_view reference_order_name(std::uint8_t order) {
             return "dictionary-folded";
         case ReferenceOrder::accents_folded:
             return "accents-folded";
+        case ReferenceOrder::numeric:
+            return "numeric";
     }
     return "none";
 }

@@ -3,7 +3,8 @@
 //
 // Packing cuts the list into blocks of at most `block_bytes`, each ending at a line feed where
 // the block holds one, codes each block on its own (pack/block.h), on as many threads as it is
-// given, and writes them in order, then the index and the footer: one frame. The archive does not
+// given, and writes them in order, then the index and the footer: one version 2 frame, or from
+// the first block that needs the numeric order on, a version 3 one after it. The archive does not
 // depend on the number of threads. Unpacking reads any number of frames one after another (a
 // concatenation of archives is an archive of the concatenated lists), version 1 archives among
 // them, checks each block's header and sections before decoding them and each block's list after,

@@ -77,17 +77,23 @@ std::uint64_t count_lines(const std::uint8_t* bytes, std::uint64_t length) {
     return lines + (length != 0 && bytes[length - 1] != '\n' ? 1 : 0);
 }
 
-// Writes the frame: its header first, each block as it comes, the index and footer last.
+// Writes the frames: each one's header with its first block, each block as it comes, the index
+// and footer last. A frame is version 2 until a block needs version 3 (the numeric order): that
+// block ends it and starts a version 3 frame, which takes every block after it. Frames joined
+// are the list of their blocks, so the archive holds the same list, and the versions depend on
+// the blocks alone, not on how many threads packed them.
 class FrameWriter {
   public:
     explicit FrameWriter(ByteWriter& archive) : archive_(archive) {}
 
-    bool start() {
-        const auto header = frame_header();
-        return put(header.data(), header.size());
-    }
-
     bool add(const PackedBlock& block) {
+        if (started_ && block.header.version > version_ && !finish()) return false;
+        if (!started_) {
+            version_ = std::max(version_, block.header.version);
+            const auto frame = frame_header(version_);
+            if (!put(frame.data(), frame.size())) return false;
+            started_ = true;
+        }
         const auto header = block_header_bytes(block.header);
         std::uint32_t crc = 0;
         for (const auto& section : block.sections)
@@ -104,9 +110,16 @@ class FrameWriter {
         return true;
     }
 
+    // Ends the frame; an empty list is a frame of no blocks.
     bool finish() {
+        if (!started_) {
+            const auto frame = frame_header(version_);
+            if (!put(frame.data(), frame.size())) return false;
+        }
         const std::vector<std::uint8_t> index = index_bytes(index_);
         const auto footer = footer_bytes(index.size());
+        index_.clear();
+        started_ = false;
         return put(index.data(), index.size()) && put(footer.data(), footer.size());
     }
 
@@ -119,6 +132,8 @@ class FrameWriter {
     }
 
     ByteWriter& archive_;
+    FormatVersion version_ = FormatVersion::v2;  // the current frame's, or the next one's
+    bool started_ = false;                       // the current frame's header is written
     std::vector<IndexEntry> index_;
     std::uint64_t written_ = 0;
 };
@@ -153,7 +168,6 @@ PackResult pack_archive(ByteReader& list, ByteWriter& archive, const PackSetting
         return frame.add(task.block.get());
     };
     try {
-        if (!frame.start()) return fail(PackStatus::write_failed);
         LargeArray<std::uint8_t> bytes;
         std::uint64_t length = 0;
         bool first = true;

@@ -209,8 +209,9 @@ class Unpacker {
             UnpackStatus status;
             if (start[4] == static_cast<std::uint8_t>(FormatVersion::v1))
                 status = version1(start);
-            else if (start[4] == static_cast<std::uint8_t>(FormatVersion::v2))
-                status = version2();
+            else if (start[4] == static_cast<std::uint8_t>(FormatVersion::v2) ||
+                     start[4] == static_cast<std::uint8_t>(FormatVersion::v3))
+                status = version2_or_3(static_cast<FormatVersion>(start[4]));
             else
                 status = UnpackStatus::unsupported;
             if (status != UnpackStatus::ok) return status;
@@ -243,7 +244,10 @@ class Unpacker {
         return decode_here(header, sections);
     }
 
-    UnpackStatus version2() {
+    // A frame of version 2 or 3, which differ only in the reference orders their blocks may name.
+    // A version 3 frame starts with a block that needs it, so that a frame's version byte is
+    // never one a writer would not have written.
+    UnpackStatus version2_or_3(FormatVersion version) {
         std::uint8_t flags;
         if (const Got got = in_.read(&flags, 1); got != Got::all) return status_of(got);
         if (flags != 0) return UnpackStatus::unsupported;
@@ -252,15 +256,18 @@ class Unpacker {
             std::uint8_t kind;
             if (const Got got = in_.read(&kind, 1); got != Got::all) return status_of(got);
             if (kind == kIndexKind) {
+                if (version == FormatVersion::v3 && seen.empty()) return UnpackStatus::damaged;
                 const UnpackStatus status = drain();
                 return status == UnpackStatus::ok ? index(seen) : status;
             }
             if (kind != kBlockKind) return UnpackStatus::damaged;
             FieldReader fields = in_.fields(kind);
             ReadBlock block;
-            if (!read_block_header(fields, block.header))
+            if (!read_block_header(fields, version, block.header))
                 return fields.ran_out() ? status_of(in_.shortfall()) : UnpackStatus::damaged;
-            if (!block_plausible(block.header)) return UnpackStatus::damaged;
+            if (!block_plausible(block.header) ||
+                (seen.empty() && least_frame_version(block.header) != version))
+                return UnpackStatus::damaged;
             seen.push_back({block.header.list_bytes, block.header.lines,
                             packed_block_bytes(block.header), block.header.list_crc});
             if (info_) {

@@ -1,6 +1,6 @@
 // Archives that released builds wrote: each must unpack, in this build and every later one, on
 // every machine, to the list it was made from, which is pinned by its size and SHA-256. Version 2
-// archives are also what this build writes: packing the list again gives the same bytes.
+// and 3 archives are also what this build writes: packing the list again gives the same bytes.
 //
 // The version 1 archives below were written once by the version 1 writer and are never made
 // again. Their lists were chosen to reach every path of every decoder: each order model
@@ -10,7 +10,8 @@
 // and more, the largest model tables (a front-coded form over 1 MiB, which also runs the mixers'
 // learning rates far down their schedule), bare last lines, and the set coded by each library
 // stage. A change to any constant of a decoder makes one of them fail to unpack. The version 2
-// archives reach the same paths of version 2's models, and block edges.
+// archives reach the same paths of version 2's models, and block edges; the version 3 ones the
+// numeric order, and a version 2 frame followed by a version 3 one.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -126,6 +127,17 @@ struct WrittenArchive {
     std::uint64_t block_bytes = kDefaultBlockBytes;  // what it was packed with, at the default level
 };
 
+void expect_unpacks_and_written_again(const WrittenArchive& written) {
+    expect_unpacks(written.golden);
+    SCOPED_TRACE(written.golden.file);
+    const Bytes golden = read_golden(written.golden.file);
+    Bytes list, archive;
+    ASSERT_EQ(unpack(golden, list), UnpackStatus::ok);
+    ASSERT_EQ(pack(list, archive, {.block_bytes = written.block_bytes, .threads = 2}),
+              PackStatus::ok);
+    EXPECT_TRUE(archive == golden);
+}
+
 TEST(GoldenArchives, VersionTwoUnpacksAndIsWhatPackingWrites) {
     const WrittenArchive archives[] = {
         // Cursor model against each reference order, straight and reversed: 700 words in that
@@ -189,16 +201,34 @@ TEST(GoldenArchives, VersionTwoUnpacksAndIsWhatPackingWrites) {
         {{"wordpack-2/empty-line.wpk", 1,
           "01ba4719c80b6fe911b091a7c05124b64eeece964e09c058ef8f9805daca546b"}},
     };
-    for (const WrittenArchive& written : archives) {
-        expect_unpacks(written.golden);
-        SCOPED_TRACE(written.golden.file);
-        const Bytes golden = read_golden(written.golden.file);
-        Bytes list, archive;
-        ASSERT_EQ(unpack(golden, list), UnpackStatus::ok);
-        ASSERT_EQ(pack(list, archive, {.block_bytes = written.block_bytes, .threads = 2}),
-                  PackStatus::ok);
-        EXPECT_TRUE(archive == golden);
-    }
+    for (const WrittenArchive& written : archives)
+        expect_unpacks_and_written_again(written);
+}
+
+TEST(GoldenArchives, VersionThreeUnpacksAndIsWhatPackingWrites) {
+    const WrittenArchive archives[] = {
+        // Cursor model against the numeric order, straight and reversed: 700 lines in that order
+        // (names with versions, addresses, numbers; leading zeros, runs of 21 to 300 digits,
+        // tildes, letters and other bytes between numbers, an empty line), each second one
+        // followed by one of six repeated lines.
+        {{"wordpack-3/cursor-4.wpk", 20191,
+          "c197741bcca76d0f7688fa32e3f62ed31deb2c23cce6778427add182d319782d"}},
+        {{"wordpack-3/cursor-4r.wpk", 22927,
+          "c20a8d275b6ad6b7537364b6a5fb120472ae88fb03f9c3486cddab3e40375767"}},
+        // 1,000 words in byte order, then the numbers 1 to 1,500, in blocks of 4 KiB: a version 2
+        // frame of one block, then a version 3 frame from the first block that needs the numeric
+        // order, holding the blocks after it whatever their orders.
+        {{"wordpack-3/frames.wpk", 13093,
+          "9ed378d3c2ada478ff93dda3216c36c9275587d56f4e8ad771b5f30a1ea7ae88"},
+         4 << 10},
+    };
+    for (const WrittenArchive& written : archives)
+        expect_unpacks_and_written_again(written);
+    const Bytes frames = read_golden("wordpack-3/frames.wpk");
+    ArchiveInfo info;
+    ASSERT_EQ(describe(frames, info), UnpackStatus::ok);
+    EXPECT_EQ(info.frames, 2u);
+    EXPECT_EQ(frames.at(4), 2);
 }
 
 // The lists below are made here, from std::mt19937 (whose output the C++ standard fixes), so that

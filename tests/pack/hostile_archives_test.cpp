@@ -144,7 +144,7 @@ TEST(HostileArchives, EveryLieIsRefusedAtOnce) {
          UnpackStatus::damaged},
         {"bytes after a section's code", version2(longer, sections), UnpackStatus::damaged},
         {"a frame flag no version has", {0x89, 'W', 'P', 'K', 2, 1}, UnpackStatus::unsupported},
-        {"a later version", {0x89, 'W', 'P', 'K', 3, 0}, UnpackStatus::unsupported},
+        {"a later version", {0x89, 'W', 'P', 'K', 4, 0}, UnpackStatus::unsupported},
         {"a frame that ends after its header", {0x89, 'W', 'P', 'K', 2, 0}, UnpackStatus::damaged},
     };
     for (const Crafted& c : cases) {

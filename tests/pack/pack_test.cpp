@@ -239,10 +239,95 @@ TEST(Pack, KnownOrdersCostNearlyNothing) {
         EXPECT_EQ(order.variant / 2, static_cast<std::uint8_t>(c.reference));
         EXPECT_EQ(order.variant % 2 != 0, c.reversed);
         EXPECT_LT(order.bytes, 16u);
+        EXPECT_EQ(archive[4], 2) << "a frame of version 3 without the numeric order";
         Bytes restored;
         ASSERT_EQ(unpack(archive, restored), UnpackStatus::ok);
         EXPECT_EQ(restored, list);
     }
+}
+
+// Lists whose runs of digits are in numeric order, as seq, sort -n and sort -V make them, each
+// built in its order: the numeric order makes them cost next to nothing, in a version 3 frame.
+TEST(Pack, NumericOrdersCostNearlyNothing) {
+    std::mt19937_64 random(11);
+    std::vector<std::string> seq, numbers, versions, addresses;
+    for (int i = 1; i <= 4000; ++i)
+        seq.push_back(std::to_string(i));
+    for (int i = 0; i < 3000; ++i)
+        numbers.push_back(std::to_string(random() % (std::uint64_t{1} << (random() % 40))));
+    std::sort(numbers.begin(), numbers.end(), [](const std::string& a, const std::string& b) {
+        return a.size() != b.size() ? a.size() < b.size() : a < b;
+    });
+    for (const char* stem : {"libab", "libaz", "libqq", "libxy"})
+        for (int major = 0; major < 12; ++major)
+            for (int minor = 0; minor < 25; ++minor)
+                if (random() % 3 == 0)
+                    versions.push_back(std::string(stem) + "-" + std::to_string(major) + "." +
+                                       std::to_string(minor) + "." +
+                                       std::to_string(random() % 300));
+    for (int a = 1; a < 256; a += 1 + static_cast<int>(random() % 40))
+        for (int b = 0; b < 256; b += 1 + static_cast<int>(random() % 20))
+            for (int d = 0; d < 256; d += 1 + static_cast<int>(random() % 60))
+                addresses.push_back(std::to_string(a) + "." + std::to_string(b) + ".0." +
+                                    std::to_string(d));
+    struct Case {
+        const char* name;
+        std::vector<std::string> list;
+        bool reversed;
+    };
+    const Case cases[] = {
+        {"seq", seq, false},
+        {"seq, reversed", std::vector<std::string>(seq.rbegin(), seq.rend()), true},
+        {"sort -n, with repeats", numbers, false},
+        {"sort -V of versions", versions, false},
+        {"addresses", addresses, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes list = bytes_of(lines_of(c.list));
+        const Bytes archive = pack_list(list);
+        ArchiveInfo info;
+        ASSERT_EQ(describe(archive, info), UnpackStatus::ok);
+        ASSERT_EQ(info.blocks.size(), 1u);
+        const SectionEntry& order = info.blocks[0].header.sections[2];
+        EXPECT_NE(order.stage, static_cast<std::uint8_t>(OrderModel::uniform));
+        EXPECT_EQ(order.variant / 2, static_cast<std::uint8_t>(ReferenceOrder::numeric));
+        EXPECT_EQ(order.variant % 2 != 0, c.reversed);
+        EXPECT_LT(order.bytes, 16u);
+        EXPECT_EQ(archive[4], 3);
+        Bytes restored;
+        ASSERT_EQ(unpack(archive, restored, {.threads = 2}), UnpackStatus::ok);
+        EXPECT_EQ(restored, list);
+    }
+}
+
+// Blocks that need version 3 among blocks that do not: the first one ends the version 2 frame
+// and starts a version 3 one, which takes the rest; the same bytes for any number of threads.
+TEST(Pack, NumericBlocksStartAVersion3Frame) {
+    std::string words, numbers;
+    for (std::size_t i = 0; i < 800; ++i)
+        words += std::string(1 + i % 7, static_cast<char>('a' + i * 7 % 26)) + "\n";
+    for (int i = 1; i <= 600; ++i)
+        numbers += std::to_string(i) + "\n";
+    const Bytes list = bytes_of(words + numbers + words + numbers);
+    const Bytes archive = pack_list(list, {.block_bytes = kSmallestBlockBytes, .threads = 1});
+    for (const unsigned threads : {2u, 5u})
+        EXPECT_EQ(pack_list(list, {.block_bytes = kSmallestBlockBytes, .threads = threads}),
+                  archive);
+    ArchiveInfo info;
+    ASSERT_EQ(describe(archive, info), UnpackStatus::ok);
+    EXPECT_EQ(info.frames, 2u);
+    EXPECT_EQ(archive[4], 2);
+    std::size_t version2_blocks = 0;
+    while (info.blocks[version2_blocks].header.version == FormatVersion::v2)
+        ++version2_blocks;
+    EXPECT_GE(version2_blocks, 2u);
+    EXPECT_EQ(least_frame_version(info.blocks[version2_blocks].header), FormatVersion::v3);
+    for (std::size_t b = version2_blocks; b < info.blocks.size(); ++b)
+        EXPECT_EQ(info.blocks[b].header.version, FormatVersion::v3);
+    Bytes restored;
+    ASSERT_EQ(unpack(archive, restored, {.threads = 3}), UnpackStatus::ok);
+    EXPECT_EQ(restored, list);
 }
 
 // Every header and section is under a CRC-32, and every section is the one code of what it
@@ -287,13 +372,35 @@ TEST(Pack, RefusalsSayWhy) {
     EXPECT_EQ(unpack(bytes_of("hello\n"), restored), UnpackStatus::not_an_archive);
     EXPECT_EQ(unpack({}, restored), UnpackStatus::not_an_archive);
     Bytes newer = archive;
-    newer[4] = 3;
+    newer[4] = 4;
     EXPECT_EQ(unpack(newer, restored), UnpackStatus::unsupported);
     Bytes flagged = archive;
     flagged[5] = 1;
     EXPECT_EQ(unpack(flagged, restored), UnpackStatus::unsupported);
     EXPECT_EQ(unpack(archive, restored, {.memory_limit = 1 << 20}), UnpackStatus::memory_limit);
     EXPECT_EQ(unpack(archive, restored, {.memory_limit = 0}), UnpackStatus::ok);
+}
+
+// A frame's version byte is part of what it says: the numeric order in a version 2 frame, a
+// version 3 frame whose first block does not need it, and an empty version 3 frame are damaged.
+TEST(Pack, FrameVersionsHoldTheirOwnOrders) {
+    std::string numbers;
+    for (int i = 1; i <= 300; ++i)
+        numbers += std::to_string(i) + "\n";
+    const Bytes numeric = pack_list(bytes_of(numbers));
+    const Bytes words = pack_list(bytes_of("b\na\nc\n"));
+    const Bytes empty = pack_list({});
+    ASSERT_EQ(numeric[4], 3);
+    ASSERT_EQ(words[4], 2);
+    ASSERT_EQ(empty[4], 2);
+    Bytes restored;
+    EXPECT_EQ(unpack(numeric, restored), UnpackStatus::ok);
+    EXPECT_EQ(restored, bytes_of(numbers));
+    for (const Bytes& archive : {numeric, words, empty}) {
+        Bytes other = archive;
+        other[4] ^= 1;  // 3 and 2 swapped
+        EXPECT_EQ(unpack(other, restored), UnpackStatus::damaged);
+    }
 }
 
 }  // namespace

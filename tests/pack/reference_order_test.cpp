@@ -2,7 +2,8 @@
 // (letters, digits, blanks), sort -df's (the same, lower case as upper), and the accent-folded
 // one (every Latin-1 letter of UTF-8 as its base letters, the signs × and ÷ kept as the bytes
 // they are, ß as ss, æ as ae, œ as oe, other bytes above 127 kept), lines with equal keys in byte
-// order; each reversed too.
+// order; each reversed too. The numeric order against a comparison of lines cut into pieces:
+// runs of digits, each as a number of arbitrary length, and single other bytes.
 #include "pack/reference_order.h"
 
 #include <gtest/gtest.h>
@@ -59,6 +60,90 @@ std::string accents_key(const std::string& line) {
         }
     }
     return key;
+}
+
+// A line as pieces, the last one its end: each run of digits as one piece (its digits without
+// leading zeros), each other byte as one piece. Pieces rank as `sort -V` ranks them: a tilde,
+// the end, numbers (by digit count, then digits), letters, other bytes (each by its byte).
+struct Piece {
+    int rank;            // 0 tilde, 1 end, 2 number, 3 letter, 4 other byte
+    std::string digits;  // a number's digits, or the byte
+    bool operator<(const Piece& other) const {
+        if (rank != other.rank) return rank < other.rank;
+        if (digits.size() != other.digits.size()) return digits.size() < other.digits.size();
+        return digits < other.digits;
+    }
+};
+
+std::vector<Piece> numeric_key(const std::string& line) {
+    std::vector<Piece> key;
+    for (std::size_t i = 0; i < line.size();) {
+        if (line[i] < '0' || line[i] > '9') {
+            const char c = line[i++];
+            const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+            key.push_back({c == '~' ? 0 : letter ? 3 : 4, std::string(1, c)});
+            continue;
+        }
+        std::size_t end = i;
+        while (end < line.size() && line[end] >= '0' && line[end] <= '9')
+            ++end;
+        const std::string run = line.substr(i, end - i);
+        key.push_back({2, run.substr(std::min(run.find_first_not_of('0'), run.size()))});
+        i = end;
+    }
+    key.push_back({1, ""});
+    return key;
+}
+
+TEST(ReferenceOrder, NumericIsRunsOfDigitsAsNumbers) {
+    const std::string long_run(40, '9');
+    std::vector<std::string> words = {
+        "", "0", "00", "000", "1", "01", "001", "2", "9", "10", "010", "11", "99", "100",
+        "a", "a0", "a00", "a1", "a01", "a2", "a10", "a9b", "a10b", "a09c", "a9c", "a10a",
+        "1a", "01a", "1b", "10a", "2a",                          // digits at the start
+        "x1", "x01", "x1y", "x1.2", "x1.10", "x1.9", "x1-2",     // and at the end
+        "1.2.3", "1.2.10", "1.10.2", "10.0.0.1", "9.255.255.255", "192.168.0.1", "192.168.0.10",
+        "libfoo-1.9", "libfoo-1.10.2", "libfoo-1.10", "libfoo-2", "libfoo", "libfoo-",
+        "a/", "a:", "a.", "a!", "a~", "a~1", "1~", "1~~", "1.0~rc1", "1.0", "1.0-1", "1.0a",
+        "1.0A", "1.0_", "a-b", "ab", "a_b", "aB", "a\x7f", "a\x80", "a\xff", "a5\xff", "a5/", "a5:",
+        "\xff", "\xff" "1", "\xff" "2", "\xc3\xa9" "10", "\xc3\xa9" "9",
+        long_run, "1" + long_run, "0" + long_run, "00" + long_run + "0", long_run + "8",
+        "v" + long_run + long_run + "1", "v" + long_run + long_run + "2", "v1" + long_run,
+        std::string(30, '0') + "7", "7" + std::string(30, '0'),
+        "x" + std::string(300, '1'), "x" + std::string(300, '2'), "x" + std::string(299, '9'),
+        "x" + std::string(50, '9'),
+        "x" + std::string(300, '1') + "a", "x" + std::string(300, '1') + "-",
+        "18446744073709551615", "18446744073709551616", "18446744073709551617x",
+        " 1", " 10", " 9", "	1",
+    };
+    std::sort(words.begin(), words.end());
+    words.erase(std::unique(words.begin(), words.end()), words.end());
+    std::string list;
+    for (const std::string& word : words)
+        list += word + "\n";
+    const LineSet set = split_list(std::vector<std::uint8_t>(list.begin(), list.end())).set;
+    ASSERT_EQ(set.distinct(), words.size());
+    // Lines whose keys are equal (01 and 1) keep byte order, as in every order.
+    std::vector<std::string> expected = words;
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const std::string& a, const std::string& b) {
+                         return numeric_key(a) < numeric_key(b);
+                     });
+    for (const bool two_threads : {false, true})
+        for (const bool reversed : {false, true}) {
+            const std::vector<std::uint32_t> rank =
+                reference_ranks(set, ReferenceOrder::numeric, reversed, two_threads);
+            std::vector<std::string> got(words.size());
+            for (std::size_t k = 0; k < words.size(); ++k)
+                got[reversed ? words.size() - 1 - rank[k] : rank[k]] = words[k];
+            EXPECT_EQ(got, expected) << (reversed ? "reversed" : "");
+        }
+    for (const std::string& a : words)
+        for (const std::string& b : words) {
+            const int c = numeric_compare(a, b);
+            EXPECT_EQ(c < 0, numeric_key(a) < numeric_key(b)) << a << " " << b;
+            EXPECT_EQ(c > 0, numeric_key(b) < numeric_key(a)) << a << " " << b;
+        }
 }
 
 TEST(ReferenceOrder, EachOrderIsItsKeysThenTheBytes) {

@@ -137,17 +137,19 @@ TEST_F(PackFiles, RefusalsAndFailuresChangeNothing) {
 // names the one it follows.
 TEST_F(PackFiles, ListingsAndReportsSayWhatWasDone) {
     std::vector<std::string> words;
-    std::string shuffled, sorted;
+    std::string shuffled, sorted, numbers;
     for (int i = 0; i < 400; ++i) {
         words.push_back("w" + std::to_string(1000 + i) + "\n");
         sorted += words.back();
+        numbers += std::to_string(i + 1) + "\n";
     }
     std::shuffle(words.begin(), words.end(), std::mt19937_64(4));
     for (const std::string& word : words)
         shuffled += word;
     write_file(dir / "shuffled", shuffled);
     write_file(dir / "sorted", sorted);
-    ASSERT_EQ(wordpack({"-q", dir / "shuffled", dir / "sorted"}).status, 0);
+    write_file(dir / "numbers", numbers);
+    ASSERT_EQ(wordpack({"-q", dir / "shuffled", dir / "sorted", dir / "numbers"}).status, 0);
     struct Row {
         std::vector<std::string> args;
         std::vector<std::string> out;  // parts of standard output, in order
@@ -164,6 +166,7 @@ TEST_F(PackFiles, ListingsAndReportsSayWhatWasDone) {
           " of byte (", "800", "2 archives"},
          {},
          {"uniform of"}},
+        {{"-lv", "numbers.wpk"}, {"numbers.wpk", "400 distinct", " of numeric ("}, {}},
         {{"-v", "-f", "sorted"}, {}, {"wordpack: " + dir / "sorted" + ": 2400 -> ", " bytes ("}},
         {{"-tv", "sorted.wpk"}, {}, {"wordpack: " + dir / "sorted.wpk" + ": OK"}},
         {{"-q", "-t", "sorted.wpk"}, {}, {}},
