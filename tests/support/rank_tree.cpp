@@ -96,40 +96,18 @@ void tree_remove(RankTree& tree, std::uint32_t x) {
     }
 }
 
+// The oracle's combined steps are its single steps in turn: slower than one walk, and plainly
+// right.
 std::uint32_t tree_rank_remove(RankTree& tree, std::uint32_t x) {
-    assert(leaf_has_stored_parent(tree, x));
-    std::uint32_t* counts = tree.tree_nodes.data();
-    std::uint32_t rank = 0;
-    std::size_t node = 1;
-    for (std::int32_t k = tree.tree_depth; k >= 0; --k) {
-        assert(node < tree.tree_node_count);
-        const std::uint32_t bit = (x >> k) & 1u;
-        if (bit != 0) {
-            rank += counts[node];
-        } else {
-            assert(counts[node] != 0);
-            --counts[node];
-        }
-        node = 2 * node + bit;
-    }
+    const std::uint32_t rank = tree_rank(tree, x);
+    tree_remove(tree, x);
     return rank;
 }
 
 std::uint32_t tree_select_remove(RankTree& tree, std::uint32_t d) {
-    std::uint32_t* counts = tree.tree_nodes.data();
-    std::size_t node = 1;
-    for (std::int32_t k = tree.tree_depth; k >= 0; --k) {
-        assert(node < tree.tree_node_count);
-        const std::uint32_t left = counts[node];
-        if (d >= left) {
-            d -= left;
-            node = 2 * node + 1;
-        } else {
-            counts[node] = left - 1;
-            node = 2 * node;
-        }
-    }
-    return leaf_of(tree, node);
+    const std::uint32_t x = tree_select(tree, d);
+    tree_remove(tree, x);
+    return x;
 }
 
 }  // namespace wordperm

@@ -46,10 +46,10 @@ std::uint32_t tree_select(const RankTree& tree, std::uint32_t d);
 // Marks the present position x < N as taken.
 void tree_remove(RankTree& tree, std::uint32_t x);
 
-// tree_rank(x) followed by tree_remove(x), in one walk.
+// tree_rank(x) followed by tree_remove(x).
 std::uint32_t tree_rank_remove(RankTree& tree, std::uint32_t x);
 
-// x = tree_select(d) followed by tree_remove(x), in one walk; returns x.
+// x = tree_select(d) followed by tree_remove(x); returns x.
 std::uint32_t tree_select_remove(RankTree& tree, std::uint32_t d);
 
 }  // namespace wordperm
