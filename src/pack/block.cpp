@@ -391,7 +391,7 @@ BlockStatus unpack_block(const BlockHeader& header,
         SectionDecoder in(sections[1]);
         if (!decode_counts(in.decoder, in.stream, static_cast<std::uint32_t>(n), header.version,
                            most_past_end_reads(header.version, 1), set.count) ||
-            (header.version == FormatVersion::v2 && !in.ends_exactly()))
+            (header.version != FormatVersion::v1 && !in.ends_exactly()))
             return BlockStatus::damaged;
     }
     if (joined_size(set, !header.bare_last_line) != header.list_bytes) return BlockStatus::damaged;
