@@ -11,6 +11,7 @@
 
 #include "base/run_both.h"
 #include "pack/checksums.h"
+#include "pack/context_order.h"
 #include "pack/counts_coder.h"
 #include "pack/front_coding.h"
 #include "pack/library_stages.h"
@@ -105,6 +106,15 @@ Section code_order(const SplitList& split, PackBreakdown& breakdown) {
         if (bytes.size() < best.bytes.size())
             best = {std::move(bytes), {static_cast<std::uint8_t>(model), variant, 0}};
     }
+    // The context model learns from lines that come again: where most lines come once, it
+    // costs time and cannot win.
+    if (n < 2 * d || context_order_memory(n, d) > kContextOrderMemoryMost) return best;
+    Bytes bytes = encode_section([&](RangeEncoder& encoder, Stream& stream) {
+        encode_order(encoder, stream, OrderModel::context, split.line_index, set.count);
+    });
+    breakdown.order_context = bytes.size();
+    if (bytes.size() < best.bytes.size())
+        best = {std::move(bytes), {static_cast<std::uint8_t>(OrderModel::context), 0, 0}};
     return best;
 }
 
@@ -240,9 +250,10 @@ BlockStatus write_lines(const BlockHeader& header, std::span<const std::uint8_t>
         for (const std::uint32_t k : x)
             if (!out.put(k)) return BlockStatus::write_failed;
     } else {
-        // The uniform model counts in byte order, the cursor models in their reference order.
+        // The uniform and context models count in byte order, the cursor models in their
+        // reference order.
         std::vector<std::uint32_t> line_of_rank(d), counts_by_rank(d);
-        if (model == OrderModel::uniform) {
+        if (model == OrderModel::uniform || model == OrderModel::context) {
             for (std::uint32_t k = 0; k < d; ++k)
                 line_of_rank[k] = k;
         } else {
@@ -323,6 +334,7 @@ PackedBlock pack_block(LargeArray<std::uint8_t> bytes, std::uint64_t length,
 
 FormatVersion least_frame_version(const BlockHeader& header) {
     const SectionEntry& order = header.sections[2];
+    if (order.stage == static_cast<std::uint8_t>(OrderModel::context)) return FormatVersion::v4;
     const bool numeric = order.stage >= static_cast<std::uint8_t>(OrderModel::cursor) &&
                          order.variant / 2 >= reference_orders(FormatVersion::v2);
     return numeric ? FormatVersion::v3 : FormatVersion::v2;
@@ -350,6 +362,8 @@ bool block_plausible(const BlockHeader& header) {
         order_ok = order.stage == 0 && order.variant == 0;
     else if (order.stage == static_cast<std::uint8_t>(OrderModel::uniform))
         order_ok = order.variant == 0;
+    else if (order.stage == static_cast<std::uint8_t>(OrderModel::context))
+        order_ok = header.version >= FormatVersion::v4 && order.variant == 0;
     else
         order_ok = (order.stage == static_cast<std::uint8_t>(OrderModel::cursor) ||
                     order.stage == static_cast<std::uint8_t>(OrderModel::cursor_distance)) &&
@@ -370,6 +384,8 @@ std::uint64_t block_memory_bound(const BlockHeader& header) {
         bound += section.bytes;
     if (set.stage == static_cast<std::uint8_t>(SetStage::context_mixing))
         bound += model_memory(set.variant);
+    if (header.sections[2].stage == static_cast<std::uint8_t>(OrderModel::context))
+        bound += context_order_memory(header.lines, header.distinct);
     else
         // The library's form, and its window of up to 64 MiB.
         bound += set_bytes + 6 * header.distinct + (std::uint64_t{64} << 20);

@@ -70,6 +70,7 @@ struct PackBreakdown {
     std::uint64_t order_uniform = 0;
     std::uint64_t order_cursor = 0;           // against `reference`
     std::uint64_t order_cursor_distance = 0;  // against `reference`
+    std::uint64_t order_context = 0;          // 0: not tried, its memory past the bound
     std::uint8_t reference = 0;               // ReferenceOrder
     bool reversed = false;
 };
@@ -82,8 +83,9 @@ PackedBlock pack_block(LargeArray<std::uint8_t> bytes, std::uint64_t length,
                        const BlockChoices& choices, bool two_threads,
                        PackBreakdown* breakdown = nullptr);
 
-// 3 when the block's order is coded against the numeric reference order, which only version 3
-// frames may hold; 2 otherwise.
+// 4 when the block's order is coded by the context model, which only version 4 frames may hold;
+// 3 when it is coded against the numeric reference order, which version 3 frames and later
+// may hold; 2 otherwise.
 FormatVersion least_frame_version(const BlockHeader& header);
 
 // Every relation between the header's numbers that a block of its version has: checked before

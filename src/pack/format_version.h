@@ -1,8 +1,9 @@
 // The versions of the archive format. Version 1 archives are read forever. Packing writes
-// version 2 frames, and version 3 frames for the blocks that need the numeric reference order:
-// version 3 is version 2 with that order allowed, so a frame is version 2 whenever it can be and
-// the archives of earlier builds stay what packing writes. Where a model's rules differ between
-// versions, the model takes the version; versions 2 and 3 code everything alike.
+// version 2 frames, version 3 frames for the blocks that need the numeric reference order, and
+// version 4 frames for the blocks that need the context order model: each version is the one
+// before it with more allowed, so a frame takes the least version it can and the archives of
+// earlier builds stay what packing writes. Where a model's rules differ between versions, the
+// model takes the version; versions 2 to 4 code everything alike.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,7 @@ enum class FormatVersion : std::uint8_t {
     v1 = 1,  // one list, three sections, the libraries' stages allowed for the set
     v2 = 2,  // frames of blocks; every section's code ends whole (CodeEnd::keep_pending)
     v3 = 3,  // version 2's frames, with the numeric reference order
+    v4 = 4,  // version 3's, with the context order model
 };
 
 }  // namespace wordperm

@@ -12,6 +12,7 @@
 
 #include "order/count_tree.h"
 #include "order/rank_batch.h"
+#include "pack/context_order.h"
 #include "pack/frequency_table.h"
 #include "rangecoder/frequency_coder.h"
 
@@ -282,6 +283,12 @@ void encode_order(RangeEncoder& encoder, Stream& stream, OrderModel model,
         }
         return;
     }
+    if (model == OrderModel::context) {
+        ContextOrder context(counts);
+        for (const std::uint32_t r : x)
+            context.encode(encoder, stream, r);
+        return;
+    }
     Cursor cursor(counts, model == OrderModel::cursor_distance);
     for (const std::uint32_t r : x)
         cursor.encode(encoder, stream, r);
@@ -303,12 +310,15 @@ class OrderDecoder::State {
         : ranks_(static_cast<std::uint32_t>(counts.size())) {
         if (model == OrderModel::uniform)
             lines_.emplace(counts);
+        else if (model == OrderModel::context)
+            context_.emplace(counts);
         else
             cursor_.emplace(counts, model == OrderModel::cursor_distance);
     }
 
     std::uint32_t next(RangeDecoder& decoder, Stream& stream) {
         if (cursor_) return cursor_->decode(decoder, stream);
+        if (context_) return context_->decode(decoder, stream);
         const std::uint32_t r = lines_->decode(decoder, stream);
         if (r != ranks_) lines_->take(r);
         return r;
@@ -318,6 +328,7 @@ class OrderDecoder::State {
     std::uint32_t ranks_;
     std::optional<LinesLeft> lines_;  // the uniform model
     std::optional<Cursor> cursor_;    // the cursor models
+    std::optional<ContextOrder> context_;
 };
 
 OrderDecoder::OrderDecoder(OrderModel model, std::span<const std::uint32_t> counts)

@@ -12,7 +12,8 @@
 //   uniformly among the lines left, each distinct line weighted by its copies left.
 // - cursor_distance: the same, but an escape codes how many lines left lie between the last
 //   line placed and the new one, above or below it, by bit length and then the bits below.
-// Each costs O(log D) per line.
+// Each costs O(log D) per line. The fourth, context, predicts each line from the lines before it
+// (context_order.h).
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,7 @@ enum class OrderModel : std::uint8_t {
     uniform = 1,
     cursor = 2,
     cursor_distance = 3,
+    context = 4,  // context_order.h; counts in the set's order
 };
 
 inline constexpr std::uint32_t kCursorLines = 8;

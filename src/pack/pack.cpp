@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "io/memory_io.h"
+#include "pack/context_order.h"
 #include "pack/library_stages.h"
 #include "pack/order_models.h"
 #include "pack/set_model.h"
@@ -32,7 +33,7 @@ BlockChoices level_choices(int level) {
 
 // Packing holds the block, its line starts and the sort's records (16 bytes a line with the
 // lines' places in the set), the set's copy of the lines and its arrays, the candidates' codes
-// and ranks, and the model's tables.
+// and ranks, and the models' tables, the context order model's where it is tried.
 std::uint64_t block_pack_memory(std::uint64_t block_bytes, std::uint64_t lines, int level) {
     BlockHeader header;
     header.list_bytes = block_bytes;
@@ -40,7 +41,9 @@ std::uint64_t block_pack_memory(std::uint64_t block_bytes, std::uint64_t lines, 
     header.distinct = std::min(lines, most_distinct_lines(block_bytes));
     header.sections[0] = {static_cast<std::uint8_t>(SetStage::context_mixing),
                           static_cast<std::uint8_t>(level_choices(level).max_table_bits), 0};
-    return 2 * block_bytes + 16 * lines + block_memory_bound(header);
+    const std::uint64_t context = context_order_memory(lines, header.distinct);
+    return 2 * block_bytes + 16 * lines + block_memory_bound(header) +
+           (context <= kContextOrderMemoryMost ? context : 0);
 }
 
 std::uint64_t pack_memory_bound(int level, std::uint64_t block_bytes) {
@@ -113,6 +116,8 @@ std::string_view order_model_name(std::uint8_t model) {
             return "cursor";
         case OrderModel::cursor_distance:
             return "cursor-distance";
+        case OrderModel::context:
+            return "context";
     }
     return "none";
 }

@@ -206,7 +206,7 @@ void sort_numerically(const LineSet& set, bool two_threads, std::vector<Entry>& 
 }  // namespace
 
 std::uint8_t reference_orders(FormatVersion version) {
-    return version == FormatVersion::v3 ? 5 : 4;
+    return version >= FormatVersion::v3 ? 5 : 4;
 }
 
 int numeric_compare(std::string_view a, std::string_view b) {

@@ -209,9 +209,9 @@ class Unpacker {
             UnpackStatus status;
             if (start[4] == static_cast<std::uint8_t>(FormatVersion::v1))
                 status = version1(start);
-            else if (start[4] == static_cast<std::uint8_t>(FormatVersion::v2) ||
-                     start[4] == static_cast<std::uint8_t>(FormatVersion::v3))
-                status = version2_or_3(static_cast<FormatVersion>(start[4]));
+            else if (start[4] >= static_cast<std::uint8_t>(FormatVersion::v2) &&
+                     start[4] <= static_cast<std::uint8_t>(FormatVersion::v4))
+                status = blocks_frame(static_cast<FormatVersion>(start[4]));
             else
                 status = UnpackStatus::unsupported;
             if (status != UnpackStatus::ok) return status;
@@ -244,10 +244,10 @@ class Unpacker {
         return decode_here(header, sections);
     }
 
-    // A frame of version 2 or 3, which differ only in the reference orders their blocks may name.
-    // A version 3 frame starts with a block that needs it, so that a frame's version byte is
-    // never one a writer would not have written.
-    UnpackStatus version2_or_3(FormatVersion version) {
+    // A frame of version 2, 3 or 4, which differ only in the models their blocks may name. A
+    // frame of version 3 or 4 starts with a block that needs it, so that a frame's version byte
+    // is never one a writer would not have written.
+    UnpackStatus blocks_frame(FormatVersion version) {
         std::uint8_t flags;
         if (const Got got = in_.read(&flags, 1); got != Got::all) return status_of(got);
         if (flags != 0) return UnpackStatus::unsupported;
@@ -256,7 +256,7 @@ class Unpacker {
             std::uint8_t kind;
             if (const Got got = in_.read(&kind, 1); got != Got::all) return status_of(got);
             if (kind == kIndexKind) {
-                if (version == FormatVersion::v3 && seen.empty()) return UnpackStatus::damaged;
+                if (version != FormatVersion::v2 && seen.empty()) return UnpackStatus::damaged;
                 const UnpackStatus status = drain();
                 return status == UnpackStatus::ok ? index(seen) : status;
             }

@@ -30,7 +30,9 @@ std::string order_coding(const BlockHeader& header) {
     const SectionEntry& order = header.sections[2];
     if (order.stage == 0) return "none";
     std::string coding(order_model_name(order.stage));
-    if (order.stage == static_cast<std::uint8_t>(OrderModel::uniform)) return coding;
+    if (order.stage == static_cast<std::uint8_t>(OrderModel::uniform) ||
+        order.stage == static_cast<std::uint8_t>(OrderModel::context))
+        return coding;
     coding += order.variant % 2 ? " of reversed " : " of ";
     coding += reference_order_name(static_cast<std::uint8_t>(order.variant / 2));
     return coding;

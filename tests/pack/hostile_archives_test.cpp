@@ -129,7 +129,7 @@ TEST(HostileArchives, EveryLieIsRefusedAtOnce) {
         {"a block flag no version has", version2(block(1 << 20, 1, 1), {}, {.flags = 2}),
          UnpackStatus::damaged},
         {"a frame flag no version has", {0x89, 'W', 'P', 'K', 2, 1}, UnpackStatus::unsupported},
-        {"a later version", {0x89, 'W', 'P', 'K', 4, 0}, UnpackStatus::unsupported},
+        {"a later version", {0x89, 'W', 'P', 'K', 5, 0}, UnpackStatus::unsupported},
         {"a frame that ends after its header", {0x89, 'W', 'P', 'K', 2, 0}, UnpackStatus::damaged},
     };
     for (const Crafted& c : cases) {

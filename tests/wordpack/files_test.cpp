@@ -133,8 +133,8 @@ TEST_F(PackFiles, RefusalsAndFailuresChangeNothing) {
 }
 
 // What -l, -lv, -v and -q print, and where: the listing on standard output, reports on standard
-// error, nothing but errors with -q. A uniform order names no reference order; a cursor model
-// names the one it follows.
+// error, nothing but errors with -q. A uniform or context order names no reference order; a
+// cursor model names the one it follows.
 TEST_F(PackFiles, ListingsAndReportsSayWhatWasDone) {
     std::vector<std::string> words;
     std::string shuffled, sorted, numbers;
@@ -146,10 +146,17 @@ TEST_F(PackFiles, ListingsAndReportsSayWhatWasDone) {
     std::shuffle(words.begin(), words.end(), std::mt19937_64(4));
     for (const std::string& word : words)
         shuffled += word;
+    // A text that says the same few things over and over, which only the context model sees.
+    std::string phrases;
+    for (int i = 0; i < 300; ++i)
+        phrases += words[static_cast<std::size_t>(i % 7)] + words[static_cast<std::size_t>(i % 11)];
+    write_file(dir / "text", phrases);
     write_file(dir / "shuffled", shuffled);
     write_file(dir / "sorted", sorted);
     write_file(dir / "numbers", numbers);
-    ASSERT_EQ(wordpack({"-q", dir / "shuffled", dir / "sorted", dir / "numbers"}).status, 0);
+    ASSERT_EQ(
+        wordpack({"-q", dir / "shuffled", dir / "sorted", dir / "numbers", dir / "text"}).status,
+        0);
     struct Row {
         std::vector<std::string> args;
         std::vector<std::string> out;  // parts of standard output, in order
@@ -167,6 +174,7 @@ TEST_F(PackFiles, ListingsAndReportsSayWhatWasDone) {
          {},
          {"uniform of"}},
         {{"-lv", "numbers.wpk"}, {"numbers.wpk", "400 distinct", " of numeric ("}, {}},
+        {{"-lv", "text.wpk"}, {"text.wpk", "11 distinct", "order context ("}, {}, {"context of"}},
         {{"-v", "-f", "sorted"}, {}, {"wordpack: " + dir / "sorted" + ": 2400 -> ", " bytes ("}},
         {{"-tv", "sorted.wpk"}, {}, {"wordpack: " + dir / "sorted.wpk" + ": OK"}},
         {{"-q", "-t", "sorted.wpk"}, {}, {}},

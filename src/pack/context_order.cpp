@@ -1,0 +1,403 @@
+// Both directions run the same steps: `Candidates` gathers, from state both sides share, the
+// match's line and the pair's and the line's lists with their shares, and each step is then
+// coded or decoded against them. Lists keep their most frequent lines first (a count bumped
+// moves its line up past smaller counts), so that the lines most often coded are found first
+// and a full list gives up its rarest line to a new one.
+#include "pack/context_order.h"
+
+#include <algorithm>
+#include <bit>
+#include <numeric>
+#include <unordered_map>
+#include <vector>
+
+#include "order/count_tree.h"
+#include "rangecoder/frequency_coder.h"
+
+namespace wordperm {
+namespace {
+
+constexpr std::uint32_t kCountMost = 1023;        // a list's counts are halved past this
+constexpr std::uint32_t kMatchLengthsKept = 16;            // match lengths told apart, 0 to 15
+constexpr std::uint32_t kMatchTableBitsMin = 12;  // the match table doubles as lines are placed
+constexpr std::uint32_t kMatchTableBitsMost = 22;
+
+// A yes-or-no decision's adaptive probability of yes, in units of 2^-16. It moves by
+// 1 / (seen + 2) of the error until seen reaches kSeenMost, then by a fixed share.
+class Decision {
+  public:
+    BitProbability p() const { return p_; }
+
+    void update(int yes) {
+        const int target = yes ? 65536 : 0;
+        p_ = static_cast<BitProbability>(
+            std::clamp(static_cast<int>(p_) + (target - static_cast<int>(p_)) / (seen_ + 2), 32,
+                       65536 - 32));
+        if (seen_ < kSeenMost) ++seen_;
+    }
+
+  private:
+    static constexpr int kSeenMost = 255;
+    BitProbability p_ = 32768;
+    int seen_ = 0;
+};
+
+struct Follower {
+    std::uint32_t line;
+    std::uint32_t count;
+};
+
+// The lines that have followed a context, the most frequent first, at most `most` of them.
+using Followers = std::vector<Follower>;
+
+void bump(Followers& list, std::uint32_t line, std::uint32_t most) {
+    std::size_t at = 0;
+    while (at < list.size() && list[at].line != line)
+        ++at;
+    if (at == list.size()) {
+        if (list.size() < most)
+            list.push_back({line, 1});
+        else
+            list.back() = {line, 1};
+        return;
+    }
+    if (++list[at].count > kCountMost)
+        for (Follower& f : list)
+            f.count = (f.count + 1) / 2;
+    for (; at > 0 && list[at - 1].count < list[at].count; --at)
+        std::swap(list[at - 1], list[at]);
+}
+
+// Which bucket of 0 to 7 a list of `lines` lines with `total` counts falls in: how many lines,
+// and how often each has been seen (a list whose few lines are seen often is near certain).
+std::uint32_t list_context(std::uint32_t lines, std::uint32_t total) {
+    const auto size = std::min<std::uint32_t>(static_cast<std::uint32_t>(std::bit_width(lines)), 7);
+    const auto seen =
+        std::min<std::uint32_t>(static_cast<std::uint32_t>(std::bit_width(total / lines)), 3);
+    return size * 4 + seen;
+}
+
+constexpr std::uint32_t kListContexts = 8 * 4;
+constexpr int kListSteps = 3;           // the pair's followers, the line's, the recent lines
+constexpr std::uint32_t kRecentLines = 128;
+constexpr std::uint32_t kRecentStep = 4;  // a recent place's count grows by this when it comes
+
+}  // namespace
+
+class ContextOrder::State {
+  public:
+    explicit State(std::span<const std::uint32_t> counts)
+        : left_(counts.begin(), counts.end()),
+          tree_(counts),
+          total_(std::accumulate(counts.begin(), counts.end(), std::uint64_t{0})),
+          none_(static_cast<std::uint32_t>(counts.size())),
+          stamp_(counts.size(), 0),
+          line_followers_(counts.size() + 1),
+          match_table_(std::size_t{1} << kMatchTableBitsMin, 0) {
+        std::fill(std::begin(recent_hits_), std::end(recent_hits_), 1u);
+    }
+
+    void encode(RangeEncoder& encoder, Stream& stream, std::uint32_t r) {
+        gather();
+        bool found = false;
+        if (match_line_ != none_) {
+            found = r == match_line_;
+            encode_bit(encoder, stream, found ? 1 : 0, match_decision().p());
+            match_decision().update(found ? 1 : 0);
+        }
+        for (int step = 0; step < kListSteps && !found; ++step) {
+            const Shares& shares = shares_[step];
+            if (shares.total == 0) continue;
+            std::uint32_t cum = 0, at = 0;
+            for (; at < shares.lines.size() && shares.lines[at].line != r; ++at)
+                cum += shares.lines[at].count;
+            found = at < shares.lines.size();
+            Decision& decision = list_decision(step);
+            encode_bit(encoder, stream, found ? 1 : 0, decision.p());
+            decision.update(found ? 1 : 0);
+            if (found && shares.lines[at].count != shares.total)
+                encode_frequency(encoder, stream, cum, shares.lines[at].count, shares.total);
+        }
+        if (!found) encode_left(encoder, stream, r);
+        place(r);
+    }
+
+    std::uint32_t decode(RangeDecoder& decoder, Stream& stream) {
+        gather();
+        std::uint32_t r = none_;
+        if (match_line_ != none_) {
+            const int yes = decode_bit(decoder, stream, match_decision().p());
+            match_decision().update(yes);
+            if (yes) r = match_line_;
+        }
+        for (int step = 0; step < kListSteps && r == none_; ++step) {
+            const Shares& shares = shares_[step];
+            if (shares.total == 0) continue;
+            Decision& decision = list_decision(step);
+            const int yes = decode_bit(decoder, stream, decision.p());
+            decision.update(yes);
+            if (!yes) continue;
+            r = decode_listed(decoder, stream, shares);
+            if (r == none_) return none_;
+        }
+        if (r == none_) {
+            r = decode_left(decoder, stream);
+            if (r == none_) return none_;
+        }
+        place(r);
+        return r;
+    }
+
+  private:
+    // A step's lines that may be coded: not in an earlier step, with copies left.
+    struct Shares {
+        std::vector<Follower> lines;
+        std::uint32_t total = 0;
+    };
+
+    std::uint64_t pair_key() const {
+        return std::uint64_t{previous_[1]} * (std::uint64_t{none_} + 1) + previous_[0];
+    }
+
+    Decision& match_decision() {
+        return match_decisions_[match_agrees_][std::min(match_length_, kMatchLengthsKept - 1)];
+    }
+
+    Decision& list_decision(int step) {
+        const Shares& shares = shares_[step];
+        const auto lines = static_cast<std::uint32_t>(shares.lines.size());
+        const std::uint32_t before = step == 0 ? (match_line_ != none_ ? 1 : 0)
+                                               : (shares_[step - 1].total != 0 ? 1 : 0);
+        return list_decisions_[step][before][list_context(lines, shares.total)];
+    }
+
+    bool excluded(std::uint32_t line) const { return stamp_[line] == step_; }
+
+    void exclude(std::uint32_t line) {
+        stamp_[line] = step_;
+        if (excluded_.size() < kExcludedMost) excluded_.push_back(line);
+    }
+
+    // Fills the match's line and both lists' shares for the next line, and marks their lines
+    // as taken out of the steps after them.
+    void gather() {
+        ++step_;
+        excluded_.clear();
+        find_match();
+        if (match_line_ != none_) exclude(match_line_);
+        const auto pair = pair_followers_.find(pair_key());
+        const Followers* lists[2] = {pair == pair_followers_.end() ? nullptr : &pair->second,
+                                     &line_followers_[previous_[0]]};
+        // Whether the pair's most frequent follower is the match's line too.
+        match_agrees_ = lists[0] != nullptr && !lists[0]->empty() &&
+                        lists[0]->front().line == match_line_;
+        for (int step = 0; step < 2; ++step) {
+            Shares& shares = shares_[step];
+            shares.lines.clear();
+            shares.total = 0;
+            if (lists[step] == nullptr) continue;
+            for (const Follower& f : *lists[step]) {
+                if (left_[f.line] == 0 || excluded(f.line)) continue;
+                shares.lines.push_back(f);
+                shares.total += f.count;
+            }
+            for (const Follower& f : shares.lines)
+                exclude(f.line);
+        }
+        Shares& recent = shares_[2];
+        recent.lines.clear();
+        recent.total = 0;
+        for (std::uint32_t j = 0; j < recent_count_; ++j) {
+            const std::uint32_t line = recent_[j];
+            if (left_[line] == 0 || excluded(line)) continue;
+            recent.lines.push_back({line, recent_hits_[j]});
+            recent.total += recent_hits_[j];
+        }
+        for (const Follower& f : recent.lines)
+            exclude(f.line);
+    }
+
+    // The line that followed the last occurrence of the last kMatchLines lines, kept from line
+    // to line while it holds, and how many lines (up to kMatchLengthsKept - 1) have agreed.
+    void find_match() {
+        const std::size_t placed = history_.size();
+        match_line_ = none_;
+        if (placed < kMatchLines) return;
+        if (match_at_ != 0 && match_at_ < placed && history_[match_at_ - 1] == history_.back()) {
+            if (match_length_ < kMatchLengthsKept) ++match_length_;
+        } else {
+            match_at_ = match_table_[context_hash(placed)];
+            match_length_ = 0;
+            if (match_at_ == 0) return;
+            while (match_length_ < kMatchLengthsKept && match_length_ < match_at_ &&
+                   history_[match_at_ - 1 - match_length_] == history_[placed - 1 - match_length_])
+                ++match_length_;
+            if (match_length_ == 0) {
+                match_at_ = 0;
+                return;
+            }
+        }
+        const std::uint32_t line = history_[match_at_];
+        if (left_[line] != 0) match_line_ = line;
+    }
+
+    // The match table's slot for the kMatchLines lines that end before position `end`.
+    std::size_t context_hash(std::size_t end) const {
+        std::uint64_t h = 0;
+        for (std::size_t i = end - kMatchLines; i < end; ++i)
+            h = (h + history_[i] + 1) * 0x9E3779B97F4A7C15u;
+        return static_cast<std::size_t>(h >> (64 - match_bits_));
+    }
+
+    std::uint32_t decode_listed(RangeDecoder& decoder, Stream& stream, const Shares& shares) {
+        if (shares.lines.size() == 1) return shares.lines[0].line;
+        const std::uint32_t share = decode_share(decoder, shares.total);
+        if (share >= shares.total) return none_;
+        std::uint32_t cum = 0;
+        std::size_t at = 0;
+        while (cum + shares.lines[at].count <= share)
+            cum += shares.lines[at++].count;
+        if (!decode_frequency(decoder, stream, cum, shares.lines[at].count, shares.total))
+            return none_;
+        return shares.lines[at].line;
+    }
+
+    // The excluded lines' copies left, and those below rank r.
+    std::uint32_t excluded_left() const {
+        std::uint32_t sum = 0;
+        for (const std::uint32_t e : excluded_)
+            sum += left_[e];
+        return sum;
+    }
+
+    void encode_left(RangeEncoder& encoder, Stream& stream, std::uint32_t r) {
+        const std::uint32_t total = static_cast<std::uint32_t>(total_) - excluded_left();
+        if (left_[r] == total) return;
+        std::uint32_t cum = tree_.below(r);
+        for (const std::uint32_t e : excluded_)
+            if (e < r) cum -= left_[e];
+        encode_frequency(encoder, stream, cum, left_[r], total);
+    }
+
+    std::uint32_t decode_left(RangeDecoder& decoder, Stream& stream) {
+        const std::uint32_t total = static_cast<std::uint32_t>(total_) - excluded_left();
+        if (total == 0) return none_;
+        std::sort(excluded_.begin(), excluded_.end());
+        // Where the lines taken out leave share `share`: past every one that starts at or
+        // before it, in rank order.
+        const auto find = [&](std::uint32_t share, std::uint32_t& skipped) {
+            skipped = 0;
+            for (const std::uint32_t e : excluded_) {
+                if (tree_.below(e) > share + skipped) break;
+                skipped += left_[e];
+            }
+            return static_cast<std::uint32_t>(tree_.find(share + skipped));
+        };
+        std::uint32_t skipped = 0;
+        std::uint32_t r = find(0, skipped);
+        // A line that holds every share left is not coded.
+        if (left_[r] != total) {
+            const std::uint32_t share = decode_share(decoder, total);
+            if (share >= total) return none_;
+            r = find(share, skipped);
+            if (!decode_frequency(decoder, stream, tree_.below(r) - skipped, left_[r], total))
+                return none_;
+        }
+        return excluded(r) || left_[r] == 0 ? none_ : r;
+    }
+
+    void place(std::uint32_t r) {
+        --left_[r];
+        tree_.remove_one(r);
+        --total_;
+        bump(pair_followers_[pair_key()], r, kPairLinesMost);
+        bump(line_followers_[previous_[0]], r, kLineLinesMost);
+        previous_[1] = previous_[0];
+        previous_[0] = r;
+        move_to_front(r);
+        if (match_line_ != none_ && r == match_line_)
+            ++match_at_;
+        else
+            match_at_ = 0;
+        // The lines before r now have a follower to predict.
+        const std::size_t end = history_.size();
+        if (end >= kMatchLines) match_table_[context_hash(end)] = static_cast<std::uint32_t>(end);
+        history_.push_back(r);
+        if (history_.size() > match_table_.size() / 2 && match_bits_ < kMatchTableBitsMost)
+            grow_match_table();
+    }
+
+    // Puts r first among the recent lines, and counts a line found at its place.
+    void move_to_front(std::uint32_t r) {
+        std::uint32_t at = 0;
+        while (at < recent_count_ && recent_[at] != r)
+            ++at;
+        if (at < recent_count_) {
+            recent_hits_[at] += kRecentStep;
+            if (recent_hits_[at] > kCountMost)
+                for (std::uint32_t& h : recent_hits_)
+                    h = (h + 1) / 2;
+        } else if (recent_count_ < kRecentLines) {
+            ++recent_count_;
+        } else {
+            at = kRecentLines - 1;
+        }
+        for (; at > 0; --at)
+            recent_[at] = recent_[at - 1];
+        recent_[0] = r;
+    }
+
+    // Twice the slots, filled again from the history: the table grows with the lines placed.
+    void grow_match_table() {
+        ++match_bits_;
+        match_table_.assign(std::size_t{1} << match_bits_, 0);
+        for (std::size_t end = kMatchLines; end < history_.size(); ++end)
+            match_table_[context_hash(end)] = static_cast<std::uint32_t>(end);
+    }
+
+    std::vector<std::uint32_t> left_;  // copies left, by rank
+    CountTree tree_;                   // the same, with prefix sums
+    std::uint64_t total_;              // lines left
+    std::uint32_t none_;               // the number of ranks: no line, and the context before the first
+    std::vector<std::uint32_t> stamp_;  // stamp_[r] == step_: r is in an earlier step's lines
+    std::uint32_t step_ = 0;            // lines gathered for, so far
+    std::vector<std::uint32_t> excluded_;  // the first kExcludedMost lines taken out this line
+    std::uint32_t previous_[2] = {none_, none_};  // the last line placed, and the one before
+    std::unordered_map<std::uint64_t, Followers> pair_followers_;  // by pair_key()
+    std::vector<Followers> line_followers_;  // by the last line placed (none_: the first line)
+    std::vector<std::uint32_t> history_;     // every line placed
+    std::vector<std::uint32_t> match_table_;  // context hash: the position after its last occurrence
+    std::uint32_t match_bits_ = kMatchTableBitsMin;
+    std::size_t match_at_ = 0;      // the history position the match predicts from; 0: none
+    std::uint32_t match_length_ = 0;  // lines before it that agree, up to kMatchLengthsKept
+    std::uint32_t match_line_ = 0;  // its line, or none_
+    Shares shares_[kListSteps];  // the pair's, the line's and the recent lines' shares
+    std::uint32_t recent_[kRecentLines] = {};  // the last distinct lines placed, latest first
+    std::uint32_t recent_count_ = 0;
+    std::uint32_t recent_hits_[kRecentLines];  // how often the line at each place came next
+    bool match_agrees_ = false;  // the pair's most frequent follower is the match's line
+    Decision match_decisions_[2][kMatchLengthsKept];  // by match_agrees_ and the match's length
+    Decision list_decisions_[kListSteps][2][kListContexts];
+};
+
+ContextOrder::ContextOrder(std::span<const std::uint32_t> counts)
+    : state_(std::make_unique<State>(counts)) {}
+
+ContextOrder::~ContextOrder() = default;
+
+void ContextOrder::encode(RangeEncoder& encoder, Stream& stream, std::uint32_t r) {
+    state_->encode(encoder, stream, r);
+}
+
+std::uint32_t ContextOrder::decode(RangeDecoder& decoder, Stream& stream) {
+    return state_->decode(decoder, stream);
+}
+
+std::uint64_t context_order_memory(std::uint64_t lines, std::uint64_t distinct) {
+    // Per line: the history (4 bytes), a pair context (about 80 bytes in the map) and an entry
+    // in each of two lists (16 bytes, twice over for the lists' spare room); per distinct line,
+    // its counts, stamp and list; the match table at its largest.
+    return 120 * lines + 40 * distinct + (std::uint64_t{4} << kMatchTableBitsMost);
+}
+
+}  // namespace wordperm
