@@ -1,6 +1,6 @@
-// Both directions run the same steps: `Candidates` gathers, from state both sides share, the
-// match's line and the pair's and the line's lists with their shares, and each step is then
-// coded or decoded against them. Lists keep their most frequent lines first (a count bumped
+// Both directions run the same steps: `gather` finds, from state both sides share, the match's
+// line and the shares of the pair's, the line's and the recent lines' lists, and each step is
+// then coded or decoded against them. Lists keep their most frequent lines first (a count bumped
 // moves its line up past smaller counts), so that the lines most often coded are found first
 // and a full list gives up its rarest line to a new one.
 #include "pack/context_order.h"
@@ -18,7 +18,7 @@ namespace wordperm {
 namespace {
 
 constexpr std::uint32_t kCountMost = 1023;        // a list's counts are halved past this
-constexpr std::uint32_t kMatchLengthsKept = 16;            // match lengths told apart, 0 to 15
+constexpr std::uint32_t kMatchLengthMost = 15;  // lengths past it count as it
 constexpr std::uint32_t kMatchTableBitsMin = 12;  // the match table doubles as lines are placed
 constexpr std::uint32_t kMatchTableBitsMost = 22;
 
@@ -37,7 +37,7 @@ class Decision {
     }
 
   private:
-    static constexpr int kSeenMost = 255;
+    static constexpr int kSeenMost = 60;
     BitProbability p_ = 32768;
     int seen_ = 0;
 };
@@ -79,7 +79,6 @@ std::uint32_t list_context(std::uint32_t lines, std::uint32_t total) {
 
 constexpr std::uint32_t kListContexts = 8 * 4;
 constexpr int kListSteps = 3;           // the pair's followers, the line's, the recent lines
-constexpr std::uint32_t kRecentLines = 128;
 constexpr std::uint32_t kRecentStep = 4;  // a recent place's count grows by this when it comes
 
 }  // namespace
@@ -160,7 +159,7 @@ class ContextOrder::State {
     }
 
     Decision& match_decision() {
-        return match_decisions_[match_agrees_][std::min(match_length_, kMatchLengthsKept - 1)];
+        return match_decisions_[match_agrees_][match_length_];
     }
 
     Decision& list_decision(int step) {
@@ -218,18 +217,19 @@ class ContextOrder::State {
     }
 
     // The line that followed the last occurrence of the last kMatchLines lines, kept from line
-    // to line while it holds, and how many lines (up to kMatchLengthsKept - 1) have agreed.
+    // to line while it comes, and how many lines before it agree (up to kMatchLengthMost).
     void find_match() {
         const std::size_t placed = history_.size();
         match_line_ = none_;
         if (placed < kMatchLines) return;
-        if (match_at_ != 0 && match_at_ < placed && history_[match_at_ - 1] == history_.back()) {
-            if (match_length_ < kMatchLengthsKept) ++match_length_;
+        if (match_at_ != 0) {
+            // The last line was the match's: it goes on.
+            if (match_length_ < kMatchLengthMost) ++match_length_;
         } else {
             match_at_ = match_table_[context_hash(placed)];
             match_length_ = 0;
             if (match_at_ == 0) return;
-            while (match_length_ < kMatchLengthsKept && match_length_ < match_at_ &&
+            while (match_length_ < kMatchLengthMost && match_length_ < match_at_ &&
                    history_[match_at_ - 1 - match_length_] == history_[placed - 1 - match_length_])
                 ++match_length_;
             if (match_length_ == 0) {
@@ -368,15 +368,15 @@ class ContextOrder::State {
     std::vector<std::uint32_t> history_;     // every line placed
     std::vector<std::uint32_t> match_table_;  // context hash: the position after its last occurrence
     std::uint32_t match_bits_ = kMatchTableBitsMin;
-    std::size_t match_at_ = 0;      // the history position the match predicts from; 0: none
-    std::uint32_t match_length_ = 0;  // lines before it that agree, up to kMatchLengthsKept
+    std::size_t match_at_ = 0;  // the history position of the match's line; 0: none, or a miss
+    std::uint32_t match_length_ = 0;  // lines before it that agree, up to kMatchLengthMost
     std::uint32_t match_line_ = 0;  // its line, or none_
     Shares shares_[kListSteps];  // the pair's, the line's and the recent lines' shares
     std::uint32_t recent_[kRecentLines] = {};  // the last distinct lines placed, latest first
     std::uint32_t recent_count_ = 0;
     std::uint32_t recent_hits_[kRecentLines];  // how often the line at each place came next
     bool match_agrees_ = false;  // the pair's most frequent follower is the match's line
-    Decision match_decisions_[2][kMatchLengthsKept];  // by match_agrees_ and the match's length
+    Decision match_decisions_[2][kMatchLengthMost + 1];  // by match_agrees_ and match_length_
     Decision list_decisions_[kListSteps][2][kListContexts];
 };
 
@@ -394,10 +394,10 @@ std::uint32_t ContextOrder::decode(RangeDecoder& decoder, Stream& stream) {
 }
 
 std::uint64_t context_order_memory(std::uint64_t lines, std::uint64_t distinct) {
-    // Per line: the history (4 bytes), a pair context (about 80 bytes in the map) and an entry
-    // in each of two lists (16 bytes, twice over for the lists' spare room); per distinct line,
-    // its counts, stamp and list; the match table at its largest.
-    return 120 * lines + 40 * distinct + (std::uint64_t{4} << kMatchTableBitsMost);
+    // Per line: the history (4 bytes, twice over for its spare room), a pair context (about 72
+    // bytes in the map) and an entry in each of two lists (16 bytes, twice over); per distinct
+    // line, its counts, stamp and list; the match table at its largest.
+    return 128 * lines + 40 * distinct + (std::uint64_t{4} << kMatchTableBitsMost);
 }
 
 }  // namespace wordperm

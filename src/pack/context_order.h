@@ -3,17 +3,18 @@
 // of a text in the order the text uses them, and lists that repeat runs of lines.
 //
 // Lines are the set's distinct lines by rank; counts[r] copies of rank r are placed in all. Each
-// line is coded by the first of four steps that holds it, the later ones taking the earlier
-// ones' lines out (exclusion):
-// 1. match: the line that followed the last time the last kMatchLines lines occurred together,
-//    a yes-or-no decision whose probability learns from how long the match has held;
+// line is coded by the first of five steps that holds it, each later step with the earlier
+// steps' lines taken out (exclusion):
+// 1. match: the line that followed the last time the last kMatchLines lines came together, a
+//    yes-or-no decision whose probability learns from how long the match has held;
 // 2. pair: the lines that have followed the last two lines, by how often;
 // 3. line: the lines that have followed the last line, by how often;
-// 4. lines left: every line with copies left, weighted by its copies left, the first
+// 4. recent: the last kRecentLines distinct lines placed, by how often each place comes next;
+// 5. lines left: every line with copies left, weighted by its copies left, with the first
 //    kExcludedMost lines of the steps before it taken out.
-// Steps 2 and 3 first decide, as an adaptive yes-or-no, whether the line is among theirs.
-// Lines without copies left take no share anywhere. Every list is bounded (kPairLinesMost,
-// kLineLinesMost), so a line costs O(kLineLinesMost + log D) however hostile the code.
+// Steps 2 to 4 first decide, as an adaptive yes-or-no, whether the line is among theirs. Lines
+// without copies left take no share anywhere. Every list is bounded, so a line costs
+// O(kLineLinesMost + log D) however hostile the code.
 #pragma once
 
 #include <cstdint>
@@ -27,8 +28,9 @@
 namespace wordperm {
 
 inline constexpr std::uint32_t kMatchLines = 2;
-inline constexpr std::uint32_t kPairLinesMost = 16;
+inline constexpr std::uint32_t kPairLinesMost = 64;
 inline constexpr std::uint32_t kLineLinesMost = 256;
+inline constexpr std::uint32_t kRecentLines = 128;
 inline constexpr std::uint32_t kExcludedMost = 32;
 
 class ContextOrder {
