@@ -231,6 +231,30 @@ TEST(GoldenArchives, VersionThreeUnpacksAndIsWhatPackingWrites) {
     EXPECT_EQ(frames.at(4), 2);
 }
 
+TEST(GoldenArchives, VersionFourUnpacksAndIsWhatPackingWrites) {
+    const WrittenArchive archives[] = {
+        // Context model: a text of 30,000 words over 774, phrases with words replaced, and runs
+        // that fill a line's list, a pair's list, and a pair's count past their bounds.
+        {{"wordpack-4/context.wpk", 147737,
+          "fb456870c194ba145f8ca50ad925026108ff0a3064ad40ef5f7726718d9d8a24"}},
+        // 800 words in byte order, the numbers 1 to 900, a text of 3,000 words over 40, then
+        // 800 words in byte order again, in blocks of 4 KiB: a version 2 frame, a version 3
+        // frame, and a version 4 frame from the first block that takes the context model, which
+        // holds the blocks after it whatever their models.
+        {{"wordpack-4/frames.wpk", 26951,
+          "a894e139164b2c82725d0e8fb0c104da4077d40b6be9552310f9fad239891551"},
+         4 << 10},
+    };
+    for (const WrittenArchive& written : archives)
+        expect_unpacks_and_written_again(written);
+    const Bytes frames = read_golden("wordpack-4/frames.wpk");
+    ArchiveInfo info;
+    ASSERT_EQ(describe(frames, info), UnpackStatus::ok);
+    EXPECT_EQ(info.frames, 3u);
+    EXPECT_EQ(info.blocks.back().header.version, FormatVersion::v4);
+    EXPECT_EQ(least_frame_version(info.blocks.back().header), FormatVersion::v2);
+}
+
 // The lists below are made here, from std::mt19937 (whose output the C++ standard fixes), so that
 // their archives' sizes are an alarm for a change that moves how well lists pack without
 // breaking a golden archive: a writer's choice, a level's tables, a block size.
