@@ -395,9 +395,10 @@ std::uint32_t ContextOrder::decode(RangeDecoder& decoder, Stream& stream) {
 
 std::uint64_t context_order_memory(std::uint64_t lines, std::uint64_t distinct) {
     // Per line: the history (4 bytes, twice over for its spare room), a pair context (about 72
-    // bytes in the map) and an entry in each of two lists (16 bytes, twice over); per distinct
-    // line, its counts, stamp and list; the match table at its largest.
-    return 128 * lines + 40 * distinct + (std::uint64_t{4} << kMatchTableBitsMost);
+    // bytes in the map), an entry in each of two lists (16 bytes, twice over) and the match
+    // table's share (it holds at most 4 slots of 4 bytes a line, or its first 2^12); per distinct
+    // line, its counts, stamp and list.
+    return 144 * lines + 40 * distinct + (std::uint64_t{4} << kMatchTableBitsMin);
 }
 
 }  // namespace wordperm
