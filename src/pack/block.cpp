@@ -384,11 +384,11 @@ std::uint64_t block_memory_bound(const BlockHeader& header) {
         bound += section.bytes;
     if (set.stage == static_cast<std::uint8_t>(SetStage::context_mixing))
         bound += model_memory(set.variant);
-    if (header.sections[2].stage == static_cast<std::uint8_t>(OrderModel::context))
-        bound += context_order_memory(header.lines, header.distinct);
     else
         // The library's form, and its window of up to 64 MiB.
         bound += set_bytes + 6 * header.distinct + (std::uint64_t{64} << 20);
+    if (header.sections[2].stage == static_cast<std::uint8_t>(OrderModel::context))
+        bound += context_order_memory(header.lines, header.distinct);
     return bound;
 }
 

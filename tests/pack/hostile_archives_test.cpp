@@ -183,6 +183,25 @@ TEST(HostileArchives, BytesAfterASectionsCodeAreDamage) {
     }
 }
 
+// The bounds a reader compares with its limit, and the default limit, to the byte as the format
+// document gives them: a changed bound refuses archives that earlier builds unpacked.
+TEST(HostileArchives, MemoryBoundsAreTheDocumentedOnes) {
+    EXPECT_EQ(default_memory_limit(), 1684772160u);
+    BlockHeader header = block(1000, 100, 50, 300);
+    header.sections[0].variant = 12;
+    header.sections[1].bytes = 20;
+    header.sections[2].bytes = 80;
+    // 4 MiB + 2 (S - N) + 64 D + the sections, and the tables of 2^12 counters.
+    EXPECT_EQ(block_memory_bound(header), 5970200u);
+    header.sections[2].stage = static_cast<std::uint8_t>(OrderModel::context);
+    EXPECT_EQ(block_memory_bound(header), 5970200u + 144 * 100 + 40 * 50 + 16384);
+    header.version = FormatVersion::v1;
+    header.sections[0] = {static_cast<std::uint8_t>(SetStage::xz), 0, 300};
+    header.sections[2].stage = static_cast<std::uint8_t>(OrderModel::uniform);
+    // The tables give way to the library's form and window.
+    EXPECT_EQ(block_memory_bound(header), 5970200u - 1770496 + 900 + 6 * 50 + (64 << 20));
+}
+
 // Each varint is read in its fewest bytes and within its field's range: longer forms, and
 // numbers past 64 bits or past a field's 32, are damage, not numbers.
 TEST(HostileArchives, NumbersInOtherFormsAreRefused) {
