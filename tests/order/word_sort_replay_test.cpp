@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "order/word_sort.h"
-#include "support/memory_io.h"
 #include "support/random_words.h"
 #include "support/word_tables.h"
 
@@ -21,10 +20,7 @@ using testing::WordFileShape;
 void expect_same_as_line_compare(const std::string& file) {
     WordTable table = make_word_table(file);
     // The sort reads the line starts through line_offset, 32-bit or 64-bit alike.
-    testing::MemoryReader reader(file);
-    WordTable wide;
-    LoadFailure failure;
-    ASSERT_TRUE(load_word_table(wide, reader, failure, {.wide_offsets = true}));
+    const WordTable wide = make_word_table(file, {.wide_offsets = true});
     std::vector<std::uint32_t> wide_sorted(2 * std::size_t{wide.line_count});
     word_sort(wide, wide_sorted);
     wide_sorted.resize(wide.line_count);

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "support/memory_io.h"
+#include "support/word_tables.h"
 
 namespace wordperm {
 namespace {
@@ -72,10 +72,7 @@ TEST(LineOutput, EveryLineWithItsLineFeedButTheLastOfABareList) {
                 expected += lines[line] + '\n';
             if (bare) expected.pop_back();
             for (const bool wide : {false, true}) {
-                testing::MemoryReader reader(file);
-                WordTable table;
-                LoadFailure failure;
-                ASSERT_TRUE(load_word_table(table, reader, failure, {.wide_offsets = wide}));
+                const WordTable table = make_word_table(file, {.wide_offsets = wide});
                 for (const std::size_t room : {1u, 16u, 17u, 40u, 4096u}) {
                     SCOPED_TRACE(file + ", room " + std::to_string(room) + (wide ? ", wide" : ""));
                     RoomedOutput output(room);
