@@ -15,6 +15,7 @@ namespace {
 using testing::CliResult;
 using testing::Launch;
 using testing::names_in;
+using testing::numbered_words;
 using testing::read_file;
 using testing::run_cli;
 using testing::run_wordperm;
@@ -24,13 +25,6 @@ using testing::write_file;
 namespace fs = std::filesystem;
 
 constexpr const char* kProgress = "Sorting 20000 words...\b\b Done\n";
-
-std::string numbered_words(int n) {
-    std::string words;
-    for (int i = 0; i < n; ++i)
-        words += std::to_string(i * 7919 % n) + "\n";
-    return words;
-}
 
 TEST(CommandLine, FewerThanFourArgumentsPrintUsageUnlessAskingForHelpOrVersion) {
     ScratchDirectory dir;
