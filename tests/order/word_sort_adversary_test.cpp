@@ -15,6 +15,7 @@
 #include "order/sort_procedure.h"
 #include "order/word_sort.h"
 #include "support/identity.h"
+#include "support/lines.h"
 #include "support/random_words.h"
 #include "support/word_tables.h"
 
@@ -173,10 +174,7 @@ TEST(SortDepthLimitTest, FallbackAtAnyDepthGivesPlainOrderOfDistinctLines) {
         for (std::size_t x = 0; x < lines.size(); ++x)
             lines[x] = std::to_string(x * 7919 % 100003);  // distinct, in no particular order
         std::shuffle(lines.begin(), lines.end(), random);
-        std::string contents;
-        for (const std::string& line : lines)
-            contents += line + '\n';
-        const WordTable table = make_word_table(contents);
+        const WordTable table = make_word_table(testing::join_lines(lines));
         const Perm plain = plain_perm(table);
         for (std::uint32_t limit = 0; limit <= 3; ++limit) {
             SCOPED_TRACE("seed " + std::to_string(seed) + ", limit " + std::to_string(limit));

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "order/word_sort.h"
+#include "support/lines.h"
 #include "support/random_words.h"
 #include "support/word_tables.h"
 
@@ -96,11 +97,7 @@ TEST(WordSortReplay, ListsAlreadyInOrderAscendingOrDescending) {
         }
         std::sort(lines.begin(), lines.end());
         if (seed % 2 == 0) std::reverse(lines.begin(), lines.end());
-        std::string ordered;
-        for (const std::string& line : lines)
-            ordered += line + '\n';
-        if (!shape.final_line_feed && !ordered.empty()) ordered.pop_back();
-        expect_same_as_line_compare(ordered);
+        expect_same_as_line_compare(testing::join_lines(lines, !shape.final_line_feed));
     }
 }
 

@@ -15,12 +15,14 @@
 
 #include "order/sort_procedure.h"
 #include "support/identity.h"
+#include "support/lines.h"
 #include "support/word_tables.h"
 
 namespace wordperm {
 namespace {
 
 using testing::identity;
+using testing::join_lines;
 
 using Perm = std::vector<std::uint32_t>;
 
@@ -60,14 +62,6 @@ int model_compare(const WordTable& table, std::uint32_t a, std::uint32_t b) {
     if (a_bare && text_b.starts_with(text_a)) return 0;
     if (b_bare && text_a.starts_with(text_b)) return 0;
     return sign(text_a.compare(text_b));
-}
-
-std::string join_lines(const std::vector<std::string>& lines, bool bare_last) {
-    std::string contents;
-    for (const std::string& line : lines)
-        contents += line + '\n';
-    if (bare_last && !contents.empty()) contents.pop_back();
-    return contents;
 }
 
 // ---------------------------------------------------------------------------------------------

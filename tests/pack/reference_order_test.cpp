@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "pack/line_set.h"
+#include "support/lines.h"
 
 namespace wordperm {
 namespace {
@@ -102,9 +103,7 @@ void expect_ranks(std::vector<std::string> words, ReferenceOrder order, Less les
                   bool two_threads = false) {
     std::sort(words.begin(), words.end());
     words.erase(std::unique(words.begin(), words.end()), words.end());
-    std::string list;
-    for (const std::string& word : words)
-        list += word + "\n";
+    const std::string list = testing::join_lines(words);
     const LineSet set = split_list(std::vector<std::uint8_t>(list.begin(), list.end())).set;
     ASSERT_EQ(set.distinct(), words.size());
     std::vector<std::string> expected = words;
