@@ -17,6 +17,7 @@
 #include "support/identity.h"
 #include "support/lines.h"
 #include "support/random_words.h"
+#include "support/word_sorted.h"
 #include "support/word_tables.h"
 
 namespace wordperm {
@@ -46,13 +47,6 @@ std::string words_in_rank_order(const std::vector<std::uint32_t>& ranks) {
         contents.append(word, 5);
     }
     return contents;
-}
-
-Perm word_sort_perm(const WordTable& table) {
-    Perm work(2 * std::size_t{table.line_count});
-    word_sort(table, work);
-    work.resize(table.line_count);
-    return work;
 }
 
 std::uint64_t n_log2_n(std::uint32_t n) {
@@ -103,7 +97,7 @@ std::uint64_t bounded_comparisons_on_killer_words(const KillerInput& killer) {
     depth_bounded_sort(std::span<std::uint32_t>(bounded), compare);
     // The sort that the adversary drove left the only order that distinct words have.
     EXPECT_EQ(bounded, killer.sorted);
-    EXPECT_EQ(word_sort_perm(table), bounded);
+    EXPECT_EQ(testing::word_sorted(table), bounded);
     return compare.count;
 }
 
@@ -236,7 +230,7 @@ TEST(WordSortAdversaryTest, RandomInputsNeverReachDepthLimitAndKeepPlainPermutat
             EXPECT_TRUE(finished_sizes.empty()) << "depth limit reached";
             const Perm plain = plain_perm(table);
             EXPECT_EQ(bounded, plain);
-            EXPECT_EQ(word_sort_perm(table), plain);
+            EXPECT_EQ(testing::word_sorted(table), plain);
         }
     }
 }

@@ -16,6 +16,7 @@
 #include "order/sort_procedure.h"
 #include "support/identity.h"
 #include "support/lines.h"
+#include "support/word_sorted.h"
 #include "support/word_tables.h"
 
 namespace wordperm {
@@ -23,16 +24,9 @@ namespace {
 
 using testing::identity;
 using testing::join_lines;
+using testing::word_sorted;
 
 using Perm = std::vector<std::uint32_t>;
-
-// word_sort with the workspace it takes beside the permutation.
-Perm word_sorted(const WordTable& table) {
-    Perm work(2 * std::size_t{table.line_count});
-    word_sort(table, work);
-    work.resize(table.line_count);
-    return work;
-}
 
 Perm sorted_perm(std::string_view contents) {
     return word_sorted(make_word_table(contents));
