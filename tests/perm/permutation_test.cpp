@@ -1,5 +1,6 @@
-// The two coder bodies end to end: the worked examples byte for byte, round trips of every
-// kind of word file, resumption at every byte, and code files that do not fit.
+// The two coder bodies end to end: the worked examples byte for byte, round trips of special word
+// files (random ones of every kind are the plain twin's), resumption at every byte, and code files
+// that do not fit.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -211,26 +212,6 @@ void expect_round_trip(const std::string& words) {
     auto again = encode(words);
     ASSERT_EQ(again.sorted, encoded.sorted);
     ASSERT_EQ(again.code, encoded.code);
-}
-
-TEST(RoundTrip, RandomWordFilesOfEveryKind) {
-    const WordFileShape shapes[] = {
-        {.lines = 50, .alphabet = 3, .max_length = 3},  // many duplicates
-        {.lines = 200, .alphabet = 2, .max_length = 2, .final_line_feed = false},
-        {.lines = 300, .alphabet = 256, .max_length = 6},  // every byte value
-        {.lines = 300, .alphabet = 256, .max_length = 6, .final_line_feed = false},
-        {.lines = 1000, .alphabet = 26, .max_length = 12, .distinct = 20},
-        {.lines = 5000, .alphabet = 26, .max_length = 10},
-        {.lines = 100000, .alphabet = 26, .max_length = 10, .final_line_feed = false},
-        {.lines = 7, .alphabet = 256, .max_length = 0, .final_line_feed = false},  // empty lines
-    };
-    std::uint64_t seed = 1;
-    for (const WordFileShape& shape : shapes) {
-        for (int round = 0; round < 3; ++round, ++seed) {
-            SCOPED_TRACE("seed " + std::to_string(seed) + " lines " + std::to_string(shape.lines));
-            expect_round_trip(random_word_file(seed, shape));
-        }
-    }
 }
 
 TEST(RoundTrip, SpecialOrdersAndLines) {
