@@ -367,7 +367,6 @@ TEST(WordSortTest, PendingRangesStayWithinTheBoundAndLargeInputsSort) {
         if (c.reaches_bound) {
             EXPECT_EQ(peak, bound);
         }
-        EXPECT_LT(peak, kPendingCapacity);
 
         perm = word_sorted(table);
         expect_permutation(perm);
@@ -375,6 +374,8 @@ TEST(WordSortTest, PendingRangesStayWithinTheBoundAndLargeInputsSort) {
             ASSERT_LE(c.lines[perm[x]], c.lines[perm[x + 1]]) << "position " << x;
         }
     }
+    // These peaks are far below the stack's size: what must fit is the bound at the most lines.
+    EXPECT_LT(static_cast<std::uint32_t>(std::bit_width(kMaxLines / 9)), kPendingCapacity);
 }
 
 }  // namespace
