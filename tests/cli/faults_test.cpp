@@ -23,6 +23,7 @@ using testing::CliResult;
 using testing::count_unfinished;
 using testing::DirectoryState;
 using testing::Launch;
+using testing::numbered_words;
 using testing::only_the_owner_may_read;
 using testing::read_file;
 using testing::run_cli;
@@ -35,14 +36,6 @@ using testing::write_file;
 namespace fs = std::filesystem;
 
 constexpr const char* kUnfinished = ".wordperm-unfinished-";
-
-std::string numbered_words(int n, std::size_t filler = 0) {
-    std::string words;
-    for (int i = 0; i < n; ++i)
-        words +=
-            "w" + std::to_string(static_cast<long>(i) * 7919 % n) + std::string(filler, 'x') + "\n";
-    return words;
-}
 
 struct Fault {
     std::vector<std::string> args;  // names in the scratch directory, or absolute paths

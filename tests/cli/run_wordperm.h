@@ -1,6 +1,7 @@
 // Runs a built program (wordperm unless told otherwise) as the tests' shell would, with its
 // standard output on a pipe, closed, on a pipe nobody reads or appended to a file, limits set, or
-// as an unprivileged user; and looks at the files it leaves in a scratch directory.
+// as an unprivileged user; and looks at the files it leaves in a scratch directory, and makes the
+// word files it runs on.
 //
 // A run as user nobody (when the tests run as root) takes a copy of the program in a directory
 // of its own that nobody can reach, since the build tree may sit where nobody cannot (root's
@@ -261,6 +262,16 @@ inline void write_file(const std::string& path, const std::string& contents) {
 inline std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The words w0 to w(n - 1), each followed by `filler` x's, shuffled by a step of 7919 (a prime,
+// so every n it does not divide gives each word once).
+inline std::string numbered_words(int n, std::size_t filler = 0) {
+    std::string words;
+    for (int i = 0; i < n; ++i)
+        words +=
+            "w" + std::to_string(static_cast<long>(i) * 7919 % n) + std::string(filler, 'x') + "\n";
+    return words;
 }
 
 // What a directory holds, closely enough to see any change a run could make: each entry's type,

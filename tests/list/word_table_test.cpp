@@ -22,14 +22,6 @@ std::vector<std::uint64_t> starts_of(const WordTable& table) {
     return starts;
 }
 
-WordTable load(std::string_view contents, const TableLimits& limits) {
-    MemoryReader reader(contents);
-    WordTable table;
-    LoadFailure failure;
-    EXPECT_TRUE(load_word_table(table, reader, failure, limits));
-    return table;
-}
-
 struct TableCase {
     const char* name;
     std::string contents;
@@ -52,7 +44,7 @@ TEST(WordTable, LinesAndStartsOfEachExample) {
     for (const TableCase& c : cases) {
         for (bool wide : {false, true}) {
             SCOPED_TRACE(std::string(c.name) + (wide ? ", 64-bit starts" : ""));
-            WordTable table = load(c.contents, {.wide_offsets = wide});
+            const WordTable table = make_word_table(c.contents, {.wide_offsets = wide});
             EXPECT_EQ(table.line_count, c.n);
             EXPECT_EQ(starts_of(table), c.starts);
             EXPECT_EQ(table.line_start == nullptr, wide);

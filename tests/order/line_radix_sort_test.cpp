@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/lines.h"
 #include "support/word_tables.h"
 
 namespace wordperm {
@@ -27,7 +28,6 @@ struct Shape {
 void expect_sorted_and_marked(const Shape& shape, std::uint64_t seed, LineOrder order) {
     std::mt19937_64 random(seed);
     std::vector<std::string> lines(shape.lines);
-    std::string file;
     for (std::string& line : lines) {
         line = shape.shared_start.substr(0, random() % (shape.shared_start.size() + 1));
         for (std::uint64_t k = random() % (shape.max_length + 1); k > 0; --k) {
@@ -35,14 +35,10 @@ void expect_sorted_and_marked(const Shape& shape, std::uint64_t seed, LineOrder 
             line += shape.alphabet.empty() ? (byte >= '\n' ? byte + 1 : byte)
                                            : shape.alphabet[random() % shape.alphabet.size()];
         }
-        file += line + '\n';
     }
     // A bare last line needs a byte, or the file would just end with the line before.
-    if (shape.bare_last && !lines.empty()) {
-        lines.back() += 'z';
-        file.back() = 'z';
-    }
-    const WordTable table = make_word_table(file);
+    if (shape.bare_last && !lines.empty()) lines.back() += 'z';
+    const WordTable table = make_word_table(testing::join_lines(lines, shape.bare_last));
     std::vector<std::uint64_t> records(table.line_count);
     EqualMarks equal(table.line_count);
     radix_sort_lines(table, records, equal, /*two_threads=*/true, order);

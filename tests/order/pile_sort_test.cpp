@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/lines.h"
 #include "support/word_tables.h"
 
 namespace wordperm {
@@ -30,14 +31,6 @@ Sorted pile_sort(const WordTable& table) {
     for (std::size_t j = 0; j < table.line_count; ++j)
         result.equal.push_back(equal.test(j));
     return result;
-}
-
-std::string file_of(const std::vector<std::string>& lines, bool bare_last) {
-    std::string file;
-    for (const std::string& line : lines)
-        file += line + '\n';
-    if (bare_last) file.pop_back();
-    return file;
 }
 
 // The line order: the texts with their line feeds, so that a tab sorts below the end of a line.
@@ -74,7 +67,7 @@ TEST(PileSort, ByteOrderAndEqualNeighboursMarked) {
         if (seed % 7 == 0) std::sort(lines.rbegin(), lines.rend(), by_line_order);
         const bool bare_last = seed % 2 == 0 && !lines.back().empty();
         SCOPED_TRACE("seed " + std::to_string(seed) + ", sequences " + std::to_string(sequences));
-        const WordTable table = make_word_table(file_of(lines, bare_last));
+        const WordTable table = make_word_table(testing::join_lines(lines, bare_last));
         const Sorted sorted = pile_sort(table);
         ASSERT_TRUE(sorted.taken);
         // With line feeds, so that the tab sorts below the end of a line as the line order has it.
@@ -98,7 +91,7 @@ TEST(PileSort, GivesUpBeyondTheMostPiles) {
         for (std::size_t k = piles; k-- > 0;)
             lines.push_back("w" + std::to_string(1000 + k));
         lines.push_back("zz");
-        const WordTable table = make_word_table(file_of(lines, false));
+        const WordTable table = make_word_table(testing::join_lines(lines, false));
         EXPECT_EQ(pile_sort(table).taken, piles <= kMaxPiles) << piles << " piles";
     }
 }

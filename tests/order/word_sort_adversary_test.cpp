@@ -15,7 +15,9 @@
 #include "order/sort_procedure.h"
 #include "order/word_sort.h"
 #include "support/identity.h"
+#include "support/lines.h"
 #include "support/random_words.h"
+#include "support/word_sorted.h"
 #include "support/word_tables.h"
 
 namespace wordperm {
@@ -45,13 +47,6 @@ std::string words_in_rank_order(const std::vector<std::uint32_t>& ranks) {
         contents.append(word, 5);
     }
     return contents;
-}
-
-Perm word_sort_perm(const WordTable& table) {
-    Perm work(2 * std::size_t{table.line_count});
-    word_sort(table, work);
-    work.resize(table.line_count);
-    return work;
 }
 
 std::uint64_t n_log2_n(std::uint32_t n) {
@@ -102,7 +97,7 @@ std::uint64_t bounded_comparisons_on_killer_words(const KillerInput& killer) {
     depth_bounded_sort(std::span<std::uint32_t>(bounded), compare);
     // The sort that the adversary drove left the only order that distinct words have.
     EXPECT_EQ(bounded, killer.sorted);
-    EXPECT_EQ(word_sort_perm(table), bounded);
+    EXPECT_EQ(testing::word_sorted(table), bounded);
     return compare.count;
 }
 
@@ -173,10 +168,7 @@ TEST(SortDepthLimitTest, FallbackAtAnyDepthGivesPlainOrderOfDistinctLines) {
         for (std::size_t x = 0; x < lines.size(); ++x)
             lines[x] = std::to_string(x * 7919 % 100003);  // distinct, in no particular order
         std::shuffle(lines.begin(), lines.end(), random);
-        std::string contents;
-        for (const std::string& line : lines)
-            contents += line + '\n';
-        const WordTable table = make_word_table(contents);
+        const WordTable table = make_word_table(testing::join_lines(lines));
         const Perm plain = plain_perm(table);
         for (std::uint32_t limit = 0; limit <= 3; ++limit) {
             SCOPED_TRACE("seed " + std::to_string(seed) + ", limit " + std::to_string(limit));
@@ -238,7 +230,7 @@ TEST(WordSortAdversaryTest, RandomInputsNeverReachDepthLimitAndKeepPlainPermutat
             EXPECT_TRUE(finished_sizes.empty()) << "depth limit reached";
             const Perm plain = plain_perm(table);
             EXPECT_EQ(bounded, plain);
-            EXPECT_EQ(word_sort_perm(table), plain);
+            EXPECT_EQ(testing::word_sorted(table), plain);
         }
     }
 }

@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "order/word_sort.h"
-#include "support/memory_io.h"
+#include "support/lines.h"
 #include "support/random_words.h"
+#include "support/word_sorted.h"
 #include "support/word_tables.h"
 
 namespace wordperm {
@@ -19,21 +20,12 @@ using testing::random_word_file;
 using testing::WordFileShape;
 
 void expect_same_as_line_compare(const std::string& file) {
-    WordTable table = make_word_table(file);
-    // The sort reads the line starts through line_offset, 32-bit or 64-bit alike.
-    testing::MemoryReader reader(file);
-    WordTable wide;
-    LoadFailure failure;
-    ASSERT_TRUE(load_word_table(wide, reader, failure, {.wide_offsets = true}));
-    std::vector<std::uint32_t> wide_sorted(2 * std::size_t{wide.line_count});
-    word_sort(wide, wide_sorted);
-    wide_sorted.resize(wide.line_count);
-    std::vector<std::uint32_t> fast(2 * std::size_t{table.line_count}), reference(table.line_count);
-    word_sort(table, fast);
-    fast.resize(table.line_count);
+    const WordTable table = make_word_table(file);
+    std::vector<std::uint32_t> reference(table.line_count);
     word_sort_by_line_compare(table, reference);
-    ASSERT_EQ(fast, reference);
-    ASSERT_EQ(wide_sorted, reference);
+    ASSERT_EQ(testing::word_sorted(table), reference);
+    // The sort reads the line starts through line_offset, 32-bit or 64-bit alike.
+    ASSERT_EQ(testing::word_sorted(make_word_table(file, {.wide_offsets = true})), reference);
 }
 
 // Lines sharing long starts, so that 8-byte prefixes tie and the rest decides.
@@ -100,11 +92,7 @@ TEST(WordSortReplay, ListsAlreadyInOrderAscendingOrDescending) {
         }
         std::sort(lines.begin(), lines.end());
         if (seed % 2 == 0) std::reverse(lines.begin(), lines.end());
-        std::string ordered;
-        for (const std::string& line : lines)
-            ordered += line + '\n';
-        if (!shape.final_line_feed && !ordered.empty()) ordered.pop_back();
-        expect_same_as_line_compare(ordered);
+        expect_same_as_line_compare(testing::join_lines(lines, !shape.final_line_feed));
     }
 }
 

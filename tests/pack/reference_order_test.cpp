@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "pack/line_set.h"
+#include "support/lines.h"
 
 namespace wordperm {
 namespace {
@@ -95,6 +96,27 @@ std::vector<Piece> numeric_key(const std::string& line) {
     return key;
 }
 
+// `order`, straight and reversed, must rank the words as a stable sort by `less` of their byte
+// order does: lines whose keys are equal (01 and 1) keep byte order, as in every order.
+template <typename Less>
+void expect_ranks(std::vector<std::string> words, ReferenceOrder order, Less less,
+                  bool two_threads = false) {
+    std::sort(words.begin(), words.end());
+    words.erase(std::unique(words.begin(), words.end()), words.end());
+    const std::string list = testing::join_lines(words);
+    const LineSet set = split_list(std::vector<std::uint8_t>(list.begin(), list.end())).set;
+    ASSERT_EQ(set.distinct(), words.size());
+    std::vector<std::string> expected = words;
+    std::stable_sort(expected.begin(), expected.end(), less);
+    for (const bool reversed : {false, true}) {
+        const std::vector<std::uint32_t> rank = reference_ranks(set, order, reversed, two_threads);
+        std::vector<std::string> got(words.size());
+        for (std::size_t k = 0; k < words.size(); ++k)
+            got[reversed ? words.size() - 1 - rank[k] : rank[k]] = words[k];
+        EXPECT_EQ(got, expected) << (reversed ? "reversed" : "");
+    }
+}
+
 TEST(ReferenceOrder, NumericIsRunsOfDigitsAsNumbers) {
     const std::string long_run(40, '9');
     std::vector<std::string> words = {
@@ -116,28 +138,11 @@ TEST(ReferenceOrder, NumericIsRunsOfDigitsAsNumbers) {
         "18446744073709551615", "18446744073709551616", "18446744073709551617x",
         " 1", " 10", " 9", "	1",
     };
-    std::sort(words.begin(), words.end());
-    words.erase(std::unique(words.begin(), words.end()), words.end());
-    std::string list;
-    for (const std::string& word : words)
-        list += word + "\n";
-    const LineSet set = split_list(std::vector<std::uint8_t>(list.begin(), list.end())).set;
-    ASSERT_EQ(set.distinct(), words.size());
-    // Lines whose keys are equal (01 and 1) keep byte order, as in every order.
-    std::vector<std::string> expected = words;
-    std::stable_sort(expected.begin(), expected.end(),
-                     [](const std::string& a, const std::string& b) {
-                         return numeric_key(a) < numeric_key(b);
-                     });
+    const auto by_key = [](const std::string& a, const std::string& b) {
+        return numeric_key(a) < numeric_key(b);
+    };
     for (const bool two_threads : {false, true})
-        for (const bool reversed : {false, true}) {
-            const std::vector<std::uint32_t> rank =
-                reference_ranks(set, ReferenceOrder::numeric, reversed, two_threads);
-            std::vector<std::string> got(words.size());
-            for (std::size_t k = 0; k < words.size(); ++k)
-                got[reversed ? words.size() - 1 - rank[k] : rank[k]] = words[k];
-            EXPECT_EQ(got, expected) << (reversed ? "reversed" : "");
-        }
+        expect_ranks(words, ReferenceOrder::numeric, by_key, two_threads);
     for (const std::string& a : words)
         for (const std::string& b : words) {
             const int c = numeric_compare(a, b);
@@ -184,12 +189,6 @@ TEST(ReferenceOrder, EachOrderIsItsKeysThenTheBytes) {
                                       "cafe",
                                       "Cafe",
                                       "na\xc3\xafve"};
-    std::sort(words.begin(), words.end());
-    std::string list;
-    for (const std::string& word : words)
-        list += word + "\n";
-    const LineSet set = split_list(std::vector<std::uint8_t>(list.begin(), list.end())).set;
-    ASSERT_EQ(set.distinct(), words.size());
     const std::pair<ReferenceOrder, std::string (*)(const std::string&)> orders[] = {
         {ReferenceOrder::byte, [](const std::string& w) { return w; }},
         {ReferenceOrder::dictionary, [](const std::string& w) { return dictionary_key(w, false); }},
@@ -200,17 +199,8 @@ TEST(ReferenceOrder, EachOrderIsItsKeysThenTheBytes) {
     for (const auto& [order, key_of] : orders) {
         const auto key = key_of;  // a lambda cannot capture a structured binding
         SCOPED_TRACE(static_cast<int>(order));
-        std::vector<std::string> expected = words;
-        std::stable_sort(
-            expected.begin(), expected.end(),
-            [&](const std::string& a, const std::string& b) { return key(a) < key(b); });
-        for (const bool reversed : {false, true}) {
-            const std::vector<std::uint32_t> rank = reference_ranks(set, order, reversed);
-            std::vector<std::string> got(words.size());
-            for (std::size_t k = 0; k < words.size(); ++k)
-                got[reversed ? words.size() - 1 - rank[k] : rank[k]] = words[k];
-            EXPECT_EQ(got, expected) << (reversed ? "reversed" : "");
-        }
+        expect_ranks(words, order,
+                     [&](const std::string& a, const std::string& b) { return key(a) < key(b); });
     }
 }
 

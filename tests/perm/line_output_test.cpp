@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "support/memory_io.h"
+#include "support/lines.h"
+#include "support/word_tables.h"
 
 namespace wordperm {
 namespace {
@@ -41,16 +42,6 @@ struct RoomedOutput {
     std::string written;
 };
 
-std::vector<std::string> lines_of(const std::string& file) {
-    std::vector<std::string> lines;
-    for (std::size_t at = 0; at < file.size();) {
-        const std::size_t end = std::min(file.find('\n', at), file.size());
-        lines.push_back(file.substr(at, end - at));
-        at = end + 1;
-    }
-    return lines;
-}
-
 TEST(LineOutput, EveryLineWithItsLineFeedButTheLastOfABareList) {
     const std::string files[] = {
         "a\nbb\n\nccc\n",
@@ -61,7 +52,7 @@ TEST(LineOutput, EveryLineWithItsLineFeedButTheLastOfABareList) {
     };
     std::mt19937_64 random(5);
     for (const std::string& file : files) {
-        const std::vector<std::string> lines = lines_of(file);
+        const std::vector<std::string> lines = testing::closed_lines(file);
         const bool bare = file.back() != '\n';
         std::vector<std::uint32_t> order(lines.size());
         std::iota(order.begin(), order.end(), 0u);
@@ -69,13 +60,10 @@ TEST(LineOutput, EveryLineWithItsLineFeedButTheLastOfABareList) {
              ++shuffle, std::shuffle(order.begin(), order.end(), random)) {
             std::string expected;
             for (const std::uint32_t line : order)
-                expected += lines[line] + '\n';
+                expected += lines[line];
             if (bare) expected.pop_back();
             for (const bool wide : {false, true}) {
-                testing::MemoryReader reader(file);
-                WordTable table;
-                LoadFailure failure;
-                ASSERT_TRUE(load_word_table(table, reader, failure, {.wide_offsets = wide}));
+                const WordTable table = make_word_table(file, {.wide_offsets = wide});
                 for (const std::size_t room : {1u, 16u, 17u, 40u, 4096u}) {
                     SCOPED_TRACE(file + ", room " + std::to_string(room) + (wide ? ", wide" : ""));
                     RoomedOutput output(room);

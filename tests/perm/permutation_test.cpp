@@ -1,5 +1,6 @@
-// The two coder bodies end to end: the worked examples byte for byte, round trips of every
-// kind of word file, resumption at every byte, and code files that do not fit.
+// The two coder bodies end to end: the worked examples byte for byte, round trips of special word
+// files (random ones of every kind are the plain twin's), resumption at every byte, and code files
+// that do not fit.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -40,7 +41,10 @@ struct EncodeCase {
     const char* code;  // hex
 };
 
-TEST(PermutationEncoder, WorkedExamplesByteForByte) {
+// The sorted list and the code byte for byte, and the code decoding back to the word file. The
+// word file's bare last line gets a line feed when it does not sort last, and the sorted list
+// then ends without one; the order of the lines is the sort's either way.
+TEST(PermutationCoder, WorkedExamplesByteForByteBothWays) {
     const EncodeCase cases[] = {
         {"", "", ""},
         {"a\n", "a\n", ""},
@@ -55,32 +59,6 @@ TEST(PermutationEncoder, WorkedExamplesByteForByte) {
         {"x\nx\nx\n", "x\nx\nx\n", "C0"},
         {"0\n1\n2\n3\n4\n5\n6\n7\n8\n9\n", "0\n1\n2\n3\n4\n5\n6\n7\n8\n9\n", "00 00 02"},
         {"\n", "\n", ""},
-    };
-    for (const EncodeCase& c : cases) {
-        SCOPED_TRACE(c.words);
-        auto encoded = encode(c.words);
-        EXPECT_EQ(encoded.sorted, c.sorted);
-        EXPECT_EQ(hex(encoded.code), c.code);
-    }
-}
-
-TEST(PermutationEncoder, ProgressMessagesEvenWithoutLines) {
-    EXPECT_EQ(encode("").console, "Sorting 0 words...\b\b Done\n");
-    EXPECT_EQ(encode("a\n").console, "Sorting 1 words...\b\b Done\n");
-    EXPECT_EQ(encode("b\na\nc\n").console, "Sorting 3 words...\b\b Done\n");
-}
-
-TEST(PermutationEncoder, StrictlyDescendingGivesEmptyCode) {
-    for (int n : {2, 22, 23, 1000, 20000}) {
-        SCOPED_TRACE(n);
-        EXPECT_EQ(encode(numbered_lines(n, true)).code, "");
-    }
-}
-
-// The word file's bare last line gets a line feed when it does not sort last, and the sorted
-// list then ends without one; the order of the lines is the sort's either way.
-TEST(PermutationEncoder, BareLastLineKeepsTheListWhole) {
-    const EncodeCase cases[] = {
         {"b\nc\na", "a\nb\nc", "95"},
         {"a\nb\nc", "a\nb\nc", "15"},
         {"c\na\nb", "a\nb\nc", "C0"},
@@ -97,25 +75,25 @@ TEST(PermutationEncoder, BareLastLineKeepsTheListWhole) {
         auto encoded = encode(c.words);
         EXPECT_EQ(encoded.sorted, c.sorted);
         EXPECT_EQ(hex(encoded.code), c.code);
-        EXPECT_EQ(decode_in_memory(encoded.sorted, encoded.code).restored, c.words);
+        auto decoded = decode_in_memory(encoded.sorted, encoded.code);
+        EXPECT_EQ(decoded.status, ExitStatus::success);
+        EXPECT_EQ(decoded.restored, c.words);
     }
 }
 
-struct DecodeCase {
-    std::string code;
-    const char* restored;
-};
+TEST(PermutationEncoder, ProgressMessagesEvenWithoutLines) {
+    EXPECT_EQ(encode("").console, "Sorting 0 words...\b\b Done\n");
+    EXPECT_EQ(encode("a\n").console, "Sorting 1 words...\b\b Done\n");
+    EXPECT_EQ(encode("b\na\nc\n").console, "Sorting 3 words...\b\b Done\n");
+}
 
-TEST(PermutationDecoder, SixOrdersOfThreeLines) {
-    const DecodeCase cases[] = {
-        {"\x15", "a\nb\nc\n"}, {"\x40", "a\nc\nb\n"}, {"\x6A", "b\na\nc\n"},
-        {"\x95", "b\nc\na\n"}, {"\xC0", "c\na\nb\n"}, {"", "c\nb\na\n"},
-    };
-    for (const DecodeCase& c : cases) {
-        SCOPED_TRACE(c.restored);
-        auto decoded = decode_in_memory("a\nb\nc\n", c.code);
-        EXPECT_EQ(decoded.status, ExitStatus::success);
-        EXPECT_EQ(decoded.restored, c.restored);
+TEST(PermutationEncoder, StrictlyDescendingGivesEmptyCode) {
+    for (int n : {2, 22, 23, 1000, 20000, 1000000}) {
+        SCOPED_TRACE(n);
+        const std::string words = numbered_lines(n, true);
+        const auto encoded = encode(words);
+        EXPECT_EQ(encoded.code, "");
+        EXPECT_TRUE(decode_in_memory(encoded.sorted, encoded.code).restored == words);
     }
 }
 
@@ -236,43 +214,14 @@ void expect_round_trip(const std::string& words) {
     ASSERT_EQ(again.code, encoded.code);
 }
 
-TEST(RoundTrip, RandomWordFilesOfEveryKind) {
-    const WordFileShape shapes[] = {
-        {.lines = 50, .alphabet = 3, .max_length = 3},  // many duplicates
-        {.lines = 200, .alphabet = 2, .max_length = 2, .final_line_feed = false},
-        {.lines = 300, .alphabet = 256, .max_length = 6},  // every byte value
-        {.lines = 300, .alphabet = 256, .max_length = 6, .final_line_feed = false},
-        {.lines = 1000, .alphabet = 26, .max_length = 12, .distinct = 20},
-        {.lines = 5000, .alphabet = 26, .max_length = 10},
-        {.lines = 100000, .alphabet = 26, .max_length = 10, .final_line_feed = false},
-        {.lines = 7, .alphabet = 256, .max_length = 0, .final_line_feed = false},  // empty lines
-    };
-    std::uint64_t seed = 1;
-    for (const WordFileShape& shape : shapes) {
-        for (int round = 0; round < 3; ++round, ++seed) {
-            SCOPED_TRACE("seed " + std::to_string(seed) + " lines " + std::to_string(shape.lines));
-            expect_round_trip(random_word_file(seed, shape));
-        }
-    }
-}
-
 TEST(RoundTrip, SpecialOrdersAndLines) {
     expect_round_trip(numbered_lines(1000, false));
-    expect_round_trip(numbered_lines(23, true));
-    expect_round_trip(numbered_lines(1000, true));
     expect_round_trip(std::string(1000, '\n'));
     expect_round_trip("x\nx\nx\nx\nx\nx\nx\nx\nx\nx\nx\nx");
     expect_round_trip("a\r\nb\nb\r\n\ta\n\t\n");
     std::string long_lines = std::string(70000, 'z') + "\n" + std::string(140000, 'a') + "\nm\n" +
                              std::string(65536, 'q');
     expect_round_trip(long_lines);
-}
-
-TEST(RoundTrip, MillionStrictlyDescendingLines) {
-    std::string words = numbered_lines(1000000, true);
-    auto encoded = encode(words);
-    EXPECT_EQ(encoded.code, "");
-    EXPECT_EQ(decode_in_memory(encoded.sorted, encoded.code).restored, words);
 }
 
 // log2(N!) / 8 bytes, rounded up, is the least any code of N lines can take on average.

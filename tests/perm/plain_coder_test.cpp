@@ -1,6 +1,7 @@
 // The whole coder against a plain twin written in the most direct way: the procedure sorting by
 // line_compare, one tree walk per line, one byte at a time. The product (prefix classes and a
-// replay, batch rank conversion, block copies with prefetching) must give the same bytes.
+// replay, batch rank conversion, block copies with prefetching) must give the same bytes, and
+// both must restore the words.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -89,15 +90,20 @@ std::string plain_decode(const std::string& sorted, const std::string& code) {
     return out;
 }
 
-TEST(PlainTwin, EncoderAndDecoderGiveThePlainBytes) {
+// Word files of every kind: the product's pair is the twin's byte for byte, the same each time it
+// is made, and both decoders restore the words from it.
+TEST(PlainTwin, EncoderAndDecoderGiveThePlainBytesAndRestoreTheWords) {
     const WordFileShape shapes[] = {
         {.lines = 3, .alphabet = 2, .max_length = 2},
         {.lines = 30, .alphabet = 2, .max_length = 3, .final_line_feed = false},
-        {.lines = 200, .alphabet = 256, .max_length = 9},
+        {.lines = 50, .alphabet = 3, .max_length = 3},     // many duplicates
+        {.lines = 200, .alphabet = 256, .max_length = 9},  // every byte value
         {.lines = 200, .alphabet = 256, .max_length = 9, .final_line_feed = false},
+        {.lines = 7, .alphabet = 256, .max_length = 0, .final_line_feed = false},  // empty lines
         {.lines = 2000, .alphabet = 26, .max_length = 12, .distinct = 100},
         {.lines = 5000, .alphabet = 4, .max_length = 20, .final_line_feed = false},
         {.lines = 70000, .alphabet = 26, .max_length = 10, .distinct = 5000},
+        {.lines = 100000, .alphabet = 26, .max_length = 10, .final_line_feed = false},
     };
     std::uint64_t seed = 500;
     for (const WordFileShape& shape : shapes) {
@@ -108,8 +114,13 @@ TEST(PlainTwin, EncoderAndDecoderGiveThePlainBytes) {
             const auto product = encode(words);
             ASSERT_EQ(product.sorted, plain.sorted);
             ASSERT_EQ(product.code, plain.code);
-            ASSERT_EQ(decode_in_memory(plain.sorted, plain.code).restored,
-                      plain_decode(plain.sorted, plain.code));
+            const auto again = encode(words);
+            ASSERT_EQ(again.sorted, product.sorted);
+            ASSERT_EQ(again.code, product.code);
+            const auto decoded = decode_in_memory(product.sorted, product.code);
+            ASSERT_EQ(decoded.status, ExitStatus::success);
+            ASSERT_EQ(decoded.restored, words);
+            ASSERT_EQ(plain_decode(plain.sorted, plain.code), words);
         }
     }
 }

@@ -1,5 +1,6 @@
 // The lines of a text as strings, for checks that compare files line by line rather than byte by
-// byte: a decode that may pick any order, a sorted list against the input it came from.
+// byte: a decode that may pick any order, a sorted list against the input it came from; and lines
+// made into a text.
 #pragma once
 
 #include <algorithm>
@@ -8,6 +9,15 @@
 #include <vector>
 
 namespace wordperm::testing {
+
+// The lines as a text, each followed by a line feed but the last when `bare_last`.
+inline std::string join_lines(const std::vector<std::string>& lines, bool bare_last = false) {
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + '\n';
+    if (bare_last && !text.empty()) text.pop_back();
+    return text;
+}
 
 // True when the text's last line has no line feed.
 inline bool ends_bare(std::string_view text) {

@@ -9,11 +9,14 @@
 
 namespace wordperm::testing {
 
-inline WordTable make_word_table(std::string_view contents) {
+// The table of `contents` under `limits` (wide_offsets for 64-bit line starts); a load that
+// fails throws, and so fails the test.
+inline WordTable make_word_table(std::string_view contents, const TableLimits& limits = {}) {
     WordTable table;
     MemoryReader reader(contents);
     LoadFailure failure;
-    if (!load_word_table(table, reader, failure)) throw std::runtime_error("make_word_table");
+    if (!load_word_table(table, reader, failure, limits))
+        throw std::runtime_error("make_word_table");
     return table;
 }
 
