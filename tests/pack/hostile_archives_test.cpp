@@ -183,6 +183,53 @@ TEST(HostileArchives, BytesAfterASectionsCodeAreDamage) {
     }
 }
 
+// Every stage and variant a section entry may name, in the versions that allow it, and the
+// nearest that it may not: a header that names one of those is refused before anything is read.
+TEST(HostileArchives, StagesAndVariantsOutsideTheirVersionsAreRefused) {
+    struct Row {
+        const char* name;
+        FormatVersion version;
+        int section;
+        SectionEntry entry;
+        bool plausible;
+    };
+    const auto cm = static_cast<std::uint8_t>(SetStage::context_mixing);
+    const auto xz = static_cast<std::uint8_t>(SetStage::xz);
+    const auto uniform = static_cast<std::uint8_t>(OrderModel::uniform);
+    const auto cursor = static_cast<std::uint8_t>(OrderModel::cursor);
+    const auto context = static_cast<std::uint8_t>(OrderModel::context);
+    const Row rows[] = {
+        {"tables of 2^22", FormatVersion::v2, 0, {cm, 22, 9}, true},
+        {"tables of 2^23", FormatVersion::v2, 0, {cm, 23, 9}, false},
+        {"tables of 2^11", FormatVersion::v2, 0, {cm, 11, 9}, false},
+        {"a library stage in version 1", FormatVersion::v1, 0, {xz, 0, 9}, true},
+        {"a library stage with a variant", FormatVersion::v1, 0, {xz, 1, 9}, false},
+        {"a library stage in version 2", FormatVersion::v2, 0, {xz, 0, 9}, false},
+        {"counts with a variant", FormatVersion::v2, 1, {kCountsAdaptive, 1, 9}, false},
+        {"a uniform order with a variant", FormatVersion::v2, 2, {uniform, 1, 9}, false},
+        {"the numeric order in version 2", FormatVersion::v2, 2, {cursor, 8, 9}, false},
+        {"the numeric order in version 3", FormatVersion::v3, 2, {cursor, 9, 9}, true},
+        {"an order past the numeric one", FormatVersion::v4, 2, {cursor, 10, 9}, false},
+        {"the context model in version 3", FormatVersion::v3, 2, {context, 0, 9}, false},
+        {"the context model in version 4", FormatVersion::v4, 2, {context, 0, 9}, true},
+        {"the context model with a variant", FormatVersion::v4, 2, {context, 1, 9}, false},
+        {"an order stage past the context model", FormatVersion::v4, 2, {5, 0, 9}, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        BlockHeader header = block(1000, 100, 50, 9);
+        header.version = row.version;
+        header.sections[static_cast<std::size_t>(row.section)] = row.entry;
+        EXPECT_EQ(block_plausible(header), row.plausible);
+    }
+    // Without repeated lines the counts section is absent, stage and variant 0.
+    BlockHeader distinct = block(1000, 50, 50, 9);
+    distinct.sections[2] = {uniform, 0, 9};
+    EXPECT_TRUE(block_plausible(distinct));
+    distinct.sections[1] = {0, 1, 0};
+    EXPECT_FALSE(block_plausible(distinct));
+}
+
 // The bounds a reader compares with its limit, and the default limit, to the byte as the format
 // document gives them: a changed bound refuses archives that earlier builds unpacked.
 TEST(HostileArchives, MemoryBoundsAreTheDocumentedOnes) {
