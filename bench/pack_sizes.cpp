@@ -3,9 +3,9 @@
 //   pack_sizes [-LEVEL] FILE...
 //
 // For each file, packed as one block: the set under the context-mixing model, the counts, the
-// order under each model (the cursor models against the reference order chosen), the archive's
-// size, and the times to pack and to unpack it on one thread; the unpacked list is checked
-// against the file.
+// order under each model (the cursor models against the reference order chosen; the context
+// model 0 where it is not tried), the archive's size, and the times to pack and to unpack it on
+// one thread; the unpacked list is checked against the file.
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -52,11 +52,13 @@ int report(const char* path, int level) {
     std::printf("  set     %llu (tables 2^%d)\n", static_cast<unsigned long long>(b.set),
                 h.sections[0].variant);
     std::printf("  counts  %llu\n", static_cast<unsigned long long>(b.counts));
-    std::printf("  order   uniform %llu  cursor %llu  cursor-distance %llu  (%s%s) -> %s\n",
+    std::printf("  order   uniform %llu  cursor %llu  cursor-distance %llu  (%s%s)  context %llu"
+                " -> %s\n",
                 static_cast<unsigned long long>(b.order_uniform),
                 static_cast<unsigned long long>(b.order_cursor),
                 static_cast<unsigned long long>(b.order_cursor_distance),
                 reference_order_name(b.reference).data(), b.reversed ? ", reversed" : "",
+                static_cast<unsigned long long>(b.order_context),
                 order_model_name(h.sections[2].stage).data());
     const bool same = status == UnpackStatus::ok && restored == list;
     std::printf("  archive %zu bytes  pack %.2f s  unpack %.2f s  %s\n", archive.size(),

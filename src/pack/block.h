@@ -70,7 +70,7 @@ struct PackBreakdown {
     std::uint64_t order_uniform = 0;
     std::uint64_t order_cursor = 0;           // against `reference`
     std::uint64_t order_cursor_distance = 0;  // against `reference`
-    std::uint64_t order_context = 0;          // 0: not tried, its memory past the bound
+    std::uint64_t order_context = 0;          // 0: not tried (lines mostly distinct, or too many)
     std::uint8_t reference = 0;               // ReferenceOrder
     bool reversed = false;
 };

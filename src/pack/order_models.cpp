@@ -328,7 +328,7 @@ class OrderDecoder::State {
     std::uint32_t ranks_;
     std::optional<LinesLeft> lines_;  // the uniform model
     std::optional<Cursor> cursor_;    // the cursor models
-    std::optional<ContextOrder> context_;
+    std::optional<ContextOrder> context_;  // the context model
 };
 
 OrderDecoder::OrderDecoder(OrderModel model, std::span<const std::uint32_t> counts)
