@@ -52,14 +52,15 @@ int report(const char* path, int level) {
     std::printf("  set     %llu (tables 2^%d)\n", static_cast<unsigned long long>(b.set),
                 h.sections[0].variant);
     std::printf("  counts  %llu\n", static_cast<unsigned long long>(b.counts));
-    std::printf("  order   uniform %llu  cursor %llu  cursor-distance %llu  (%s%s)  context %llu"
-                " -> %s\n",
-                static_cast<unsigned long long>(b.order_uniform),
-                static_cast<unsigned long long>(b.order_cursor),
-                static_cast<unsigned long long>(b.order_cursor_distance),
-                reference_order_name(b.reference).data(), b.reversed ? ", reversed" : "",
-                static_cast<unsigned long long>(b.order_context),
-                order_model_name(h.sections[2].stage).data());
+    std::printf(
+        "  order   uniform %llu  cursor %llu  cursor-distance %llu  (%s%s)  context %llu"
+        " -> %s\n",
+        static_cast<unsigned long long>(b.order_uniform),
+        static_cast<unsigned long long>(b.order_cursor),
+        static_cast<unsigned long long>(b.order_cursor_distance),
+        reference_order_name(b.reference).data(), b.reversed ? ", reversed" : "",
+        static_cast<unsigned long long>(b.order_context),
+        order_model_name(h.sections[2].stage).data());
     const bool same = status == UnpackStatus::ok && restored == list;
     std::printf("  archive %zu bytes  pack %.2f s  unpack %.2f s  %s\n", archive.size(),
                 block_seconds, unpack_seconds, same ? "round trip ok" : "ROUND TRIP FAILED");

@@ -16,10 +16,6 @@ bool FileIdentity::regular() const {
     return type == S_IFREG;
 }
 
-bool FileIdentity::directory() const {
-    return type == S_IFDIR;
-}
-
 bool FileIdentity::character_device() const {
     return type == S_IFCHR;
 }

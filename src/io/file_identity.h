@@ -18,7 +18,6 @@ struct FileIdentity {
     mode_t type;   // its S_IFMT bits: regular file, directory, pipe, device, ...
 
     bool regular() const;
-    bool directory() const;
     bool character_device() const;
 };
 

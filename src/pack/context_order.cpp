@@ -18,7 +18,7 @@ namespace wordperm {
 namespace {
 
 constexpr std::uint32_t kCountMost = 1023;        // a list's counts are halved past this
-constexpr std::uint32_t kMatchLengthMost = 15;  // lengths past it count as it
+constexpr std::uint32_t kMatchLengthMost = 15;    // lengths past it count as it
 constexpr std::uint32_t kMatchTableBitsMin = 12;  // the match table doubles as lines are placed
 constexpr std::uint32_t kMatchTableBitsMost = 22;
 
@@ -30,9 +30,8 @@ class Decision {
 
     void update(int yes) {
         const int target = yes ? 65536 : 0;
-        p_ = static_cast<BitProbability>(
-            std::clamp(static_cast<int>(p_) + (target - static_cast<int>(p_)) / (seen_ + 2), 32,
-                       65536 - 32));
+        p_ = static_cast<BitProbability>(std::clamp(
+            static_cast<int>(p_) + (target - static_cast<int>(p_)) / (seen_ + 2), 32, 65536 - 32));
         if (seen_ < kSeenMost) ++seen_;
     }
 
@@ -78,7 +77,7 @@ std::uint32_t list_context(std::uint32_t lines, std::uint32_t total) {
 }
 
 constexpr std::uint32_t kListContexts = 8 * 4;
-constexpr int kListSteps = 3;           // the pair's followers, the line's, the recent lines
+constexpr int kListSteps = 3;             // the pair's followers, the line's, the recent lines
 constexpr std::uint32_t kRecentStep = 4;  // a recent place's count grows by this when it comes
 
 }  // namespace
@@ -158,15 +157,13 @@ class ContextOrder::State {
         return std::uint64_t{previous_[1]} * (std::uint64_t{none_} + 1) + previous_[0];
     }
 
-    Decision& match_decision() {
-        return match_decisions_[match_agrees_][match_length_];
-    }
+    Decision& match_decision() { return match_decisions_[match_agrees_][match_length_]; }
 
     Decision& list_decision(int step) {
         const Shares& shares = shares_[step];
         const auto lines = static_cast<std::uint32_t>(shares.lines.size());
-        const std::uint32_t before = step == 0 ? (match_line_ != none_ ? 1 : 0)
-                                               : (shares_[step - 1].total != 0 ? 1 : 0);
+        const std::uint32_t before =
+            step == 0 ? (match_line_ != none_ ? 1 : 0) : (shares_[step - 1].total != 0 ? 1 : 0);
         return list_decisions_[step][before][list_context(lines, shares.total)];
     }
 
@@ -188,8 +185,8 @@ class ContextOrder::State {
         const Followers* lists[2] = {pair == pair_followers_.end() ? nullptr : &pair->second,
                                      &line_followers_[previous_[0]]};
         // Whether the pair's most frequent follower is the match's line too.
-        match_agrees_ = lists[0] != nullptr && !lists[0]->empty() &&
-                        lists[0]->front().line == match_line_;
+        match_agrees_ =
+            lists[0] != nullptr && !lists[0]->empty() && lists[0]->front().line == match_line_;
         for (int step = 0; step < 2; ++step) {
             Shares& shares = shares_[step];
             shares.lines.clear();
@@ -358,20 +355,21 @@ class ContextOrder::State {
     std::vector<std::uint32_t> left_;  // copies left, by rank
     CountTree tree_;                   // the same, with prefix sums
     std::uint64_t total_;              // lines left
-    std::uint32_t none_;               // the number of ranks: no line, and the context before the first
-    std::vector<std::uint32_t> stamp_;  // stamp_[r] == step_: r is in an earlier step's lines
-    std::uint32_t step_ = 0;            // lines gathered for, so far
+    std::uint32_t none_;  // the number of ranks: no line, and the context before the first
+    std::vector<std::uint32_t> stamp_;     // stamp_[r] == step_: r is in an earlier step's lines
+    std::uint32_t step_ = 0;               // lines gathered for, so far
     std::vector<std::uint32_t> excluded_;  // the first kExcludedMost lines taken out this line
     std::uint32_t previous_[2] = {none_, none_};  // the last line placed, and the one before
     std::unordered_map<std::uint64_t, Followers> pair_followers_;  // by pair_key()
     std::vector<Followers> line_followers_;  // by the last line placed (none_: the first line)
     std::vector<std::uint32_t> history_;     // every line placed
-    std::vector<std::uint32_t> match_table_;  // context hash: the position after its last occurrence
+    std::vector<std::uint32_t>
+        match_table_;  // context hash: the position after its last occurrence
     std::uint32_t match_bits_ = kMatchTableBitsMin;
     std::size_t match_at_ = 0;  // the history position of the match's line; 0: none, or a miss
     std::uint32_t match_length_ = 0;  // lines before it that agree, up to kMatchLengthMost
-    std::uint32_t match_line_ = 0;  // its line, or none_
-    Shares shares_[kListSteps];  // the pair's, the line's and the recent lines' shares
+    std::uint32_t match_line_ = 0;    // its line, or none_
+    Shares shares_[kListSteps];       // the pair's, the line's and the recent lines' shares
     std::uint32_t recent_[kRecentLines] = {};  // the last distinct lines placed, latest first
     std::uint32_t recent_count_ = 0;
     std::uint32_t recent_hits_[kRecentLines];  // how often the line at each place came next

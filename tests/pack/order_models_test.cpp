@@ -121,9 +121,10 @@ TEST(OrderModels, ContextModelLearnsRepeatedPhrases) {
         ++order.counts[r];
     std::vector<std::uint8_t> codes[2];
     for (const OrderModel model : {OrderModel::uniform, OrderModel::context}) {
-        codes[model == OrderModel::context] = encode_section([&](RangeEncoder& encoder, Stream& stream) {
-            encode_order(encoder, stream, model, order.x, order.counts);
-        });
+        codes[model == OrderModel::context] =
+            encode_section([&](RangeEncoder& encoder, Stream& stream) {
+                encode_order(encoder, stream, model, order.x, order.counts);
+            });
     }
     Ranks x;
     ASSERT_TRUE(decode(OrderModel::context, order.counts, codes[1], x));
