@@ -363,8 +363,7 @@ class ContextOrder::State {
     std::unordered_map<std::uint64_t, Followers> pair_followers_;  // by pair_key()
     std::vector<Followers> line_followers_;  // by the last line placed (none_: the first line)
     std::vector<std::uint32_t> history_;     // every line placed
-    std::vector<std::uint32_t>
-        match_table_;  // context hash: the position after its last occurrence
+    std::vector<std::uint32_t> match_table_;  // by slot: where the two lines' follower last was
     std::uint32_t match_bits_ = kMatchTableBitsMin;
     std::size_t match_at_ = 0;  // the history position of the match's line; 0: none, or a miss
     std::uint32_t match_length_ = 0;  // lines before it that agree, up to kMatchLengthMost
