@@ -361,8 +361,8 @@ class ContextOrder::State {
     std::vector<std::uint32_t> excluded_;  // the first kExcludedMost lines taken out this line
     std::uint32_t previous_[2] = {none_, none_};  // the last line placed, and the one before
     std::unordered_map<std::uint64_t, Followers> pair_followers_;  // by pair_key()
-    std::vector<Followers> line_followers_;  // by the last line placed (none_: the first line)
-    std::vector<std::uint32_t> history_;     // every line placed
+    std::vector<Followers> line_followers_;   // by the last line placed (none_: the first line)
+    std::vector<std::uint32_t> history_;      // every line placed
     std::vector<std::uint32_t> match_table_;  // by slot: where the two lines' follower last was
     std::uint32_t match_bits_ = kMatchTableBitsMin;
     std::size_t match_at_ = 0;  // the history position of the match's line; 0: none, or a miss
