@@ -1,71 +1,23 @@
 // Both directions run the same steps: `gather` finds, from state both sides share, the match's
 // line and the shares of the pair's, the line's and the recent lines' lists, and each step is
-// then coded or decoded against them. Lists keep their most frequent lines first (a count bumped
-// moves its line up past smaller counts), so that the lines most often coded are found first
-// and a full list gives up its rarest line to a new one.
+// then coded or decoded against them.
 #include "pack/context_order.h"
 
 #include <algorithm>
 #include <bit>
-#include <numeric>
 #include <unordered_map>
 #include <vector>
 
-#include "order/count_tree.h"
+#include "pack/adaptive_lists.h"
+#include "pack/lines_left.h"
 #include "rangecoder/frequency_coder.h"
 
 namespace wordperm {
 namespace {
 
-constexpr std::uint32_t kCountMost = 1023;        // a list's counts are halved past this
 constexpr std::uint32_t kMatchLengthMost = 15;    // lengths past it count as it
 constexpr std::uint32_t kMatchTableBitsMin = 12;  // the match table doubles as lines are placed
 constexpr std::uint32_t kMatchTableBitsMost = 22;
-
-// A yes-or-no decision's adaptive probability of yes, in units of 2^-16. It moves by
-// 1 / (seen + 2) of the error until seen reaches kSeenMost, then by a fixed share.
-class Decision {
-  public:
-    BitProbability p() const { return p_; }
-
-    void update(int yes) {
-        const int target = yes ? 65536 : 0;
-        p_ = static_cast<BitProbability>(std::clamp(
-            static_cast<int>(p_) + (target - static_cast<int>(p_)) / (seen_ + 2), 32, 65536 - 32));
-        if (seen_ < kSeenMost) ++seen_;
-    }
-
-  private:
-    static constexpr int kSeenMost = 60;
-    BitProbability p_ = 32768;
-    int seen_ = 0;
-};
-
-struct Follower {
-    std::uint32_t line;
-    std::uint32_t count;
-};
-
-// The lines that have followed a context, the most frequent first, at most `most` of them.
-using Followers = std::vector<Follower>;
-
-void bump(Followers& list, std::uint32_t line, std::uint32_t most) {
-    std::size_t at = 0;
-    while (at < list.size() && list[at].line != line)
-        ++at;
-    if (at == list.size()) {
-        if (list.size() < most)
-            list.push_back({line, 1});
-        else
-            list.back() = {line, 1};
-        return;
-    }
-    if (++list[at].count > kCountMost)
-        for (Follower& f : list)
-            f.count = (f.count + 1) / 2;
-    for (; at > 0 && list[at - 1].count < list[at].count; --at)
-        std::swap(list[at - 1], list[at]);
-}
 
 // Which bucket of 0 to 7 a list of `lines` lines with `total` counts falls in: how many lines,
 // and how often each has been seen (a list whose few lines are seen often is near certain).
@@ -85,9 +37,7 @@ constexpr std::uint32_t kRecentStep = 4;  // a recent place's count grows by thi
 class ContextOrder::State {
   public:
     explicit State(std::span<const std::uint32_t> counts)
-        : left_(counts.begin(), counts.end()),
-          tree_(counts),
-          total_(std::accumulate(counts.begin(), counts.end(), std::uint64_t{0})),
+        : left_(counts),
           none_(static_cast<std::uint32_t>(counts.size())),
           stamp_(counts.size(), 0),
           line_followers_(counts.size() + 1),
@@ -107,14 +57,14 @@ class ContextOrder::State {
             const Shares& shares = shares_[step];
             if (shares.total == 0) continue;
             std::uint32_t cum = 0, at = 0;
-            for (; at < shares.lines.size() && shares.lines[at].line != r; ++at)
-                cum += shares.lines[at].count;
-            found = at < shares.lines.size();
+            for (; at < shares.items.size() && shares.items[at].item != r; ++at)
+                cum += shares.items[at].count;
+            found = at < shares.items.size();
             Decision& decision = list_decision(step);
             encode_bit(encoder, stream, found ? 1 : 0, decision.p());
             decision.update(found ? 1 : 0);
-            if (found && shares.lines[at].count != shares.total)
-                encode_frequency(encoder, stream, cum, shares.lines[at].count, shares.total);
+            if (found && shares.items[at].count != shares.total)
+                encode_frequency(encoder, stream, cum, shares.items[at].count, shares.total);
         }
         if (!found) encode_left(encoder, stream, r);
         place(r);
@@ -149,7 +99,7 @@ class ContextOrder::State {
   private:
     // A step's lines that may be coded: not in an earlier step, with copies left.
     struct Shares {
-        std::vector<Follower> lines;
+        std::vector<Follower> items;
         std::uint32_t total = 0;
     };
 
@@ -161,7 +111,7 @@ class ContextOrder::State {
 
     Decision& list_decision(int step) {
         const Shares& shares = shares_[step];
-        const auto lines = static_cast<std::uint32_t>(shares.lines.size());
+        const auto lines = static_cast<std::uint32_t>(shares.items.size());
         const std::uint32_t before =
             step == 0 ? (match_line_ != none_ ? 1 : 0) : (shares_[step - 1].total != 0 ? 1 : 0);
         return list_decisions_[step][before][list_context(lines, shares.total)];
@@ -182,35 +132,35 @@ class ContextOrder::State {
         find_match();
         if (match_line_ != none_) exclude(match_line_);
         const auto pair = pair_followers_.find(pair_key());
-        const Followers* lists[2] = {pair == pair_followers_.end() ? nullptr : &pair->second,
-                                     &line_followers_[previous_[0]]};
+        pair_list_ = pair == pair_followers_.end() ? nullptr : &pair->second;
+        const Followers* lists[2] = {pair_list_, &line_followers_[previous_[0]]};
         // Whether the pair's most frequent follower is the match's line too.
         match_agrees_ =
-            lists[0] != nullptr && !lists[0]->empty() && lists[0]->front().line == match_line_;
+            lists[0] != nullptr && !lists[0]->empty() && lists[0]->front().item == match_line_;
         for (int step = 0; step < 2; ++step) {
             Shares& shares = shares_[step];
-            shares.lines.clear();
+            shares.items.clear();
             shares.total = 0;
             if (lists[step] == nullptr) continue;
             for (const Follower& f : *lists[step]) {
-                if (left_[f.line] == 0 || excluded(f.line)) continue;
-                shares.lines.push_back(f);
+                if (left_.left(f.item) == 0 || excluded(f.item)) continue;
+                shares.items.push_back(f);
                 shares.total += f.count;
             }
-            for (const Follower& f : shares.lines)
-                exclude(f.line);
+            for (const Follower& f : shares.items)
+                exclude(f.item);
         }
         Shares& recent = shares_[2];
-        recent.lines.clear();
+        recent.items.clear();
         recent.total = 0;
         for (std::uint32_t j = 0; j < recent_count_; ++j) {
             const std::uint32_t line = recent_[j];
-            if (left_[line] == 0 || excluded(line)) continue;
-            recent.lines.push_back({line, recent_hits_[j]});
+            if (left_.left(line) == 0 || excluded(line)) continue;
+            recent.items.push_back({line, recent_hits_[j]});
             recent.total += recent_hits_[j];
         }
-        for (const Follower& f : recent.lines)
-            exclude(f.line);
+        for (const Follower& f : recent.items)
+            exclude(f.item);
     }
 
     // The line that followed the last occurrence of the last kMatchLines lines, kept from line
@@ -235,7 +185,7 @@ class ContextOrder::State {
             }
         }
         const std::uint32_t line = history_[match_at_];
-        if (left_[line] != 0) match_line_ = line;
+        if (left_.left(line) != 0) match_line_ = line;
     }
 
     // The match table's slot for the kMatchLines lines that end before position `end`.
@@ -247,37 +197,37 @@ class ContextOrder::State {
     }
 
     std::uint32_t decode_listed(RangeDecoder& decoder, Stream& stream, const Shares& shares) {
-        if (shares.lines.size() == 1) return shares.lines[0].line;
+        if (shares.items.size() == 1) return shares.items[0].item;
         const std::uint32_t share = decode_share(decoder, shares.total);
         if (share >= shares.total) return none_;
         std::uint32_t cum = 0;
         std::size_t at = 0;
-        while (cum + shares.lines[at].count <= share)
-            cum += shares.lines[at++].count;
-        if (!decode_frequency(decoder, stream, cum, shares.lines[at].count, shares.total))
+        while (cum + shares.items[at].count <= share)
+            cum += shares.items[at++].count;
+        if (!decode_frequency(decoder, stream, cum, shares.items[at].count, shares.total))
             return none_;
-        return shares.lines[at].line;
+        return shares.items[at].item;
     }
 
     // The excluded lines' copies left, and those below rank r.
     std::uint32_t excluded_left() const {
         std::uint32_t sum = 0;
         for (const std::uint32_t e : excluded_)
-            sum += left_[e];
+            sum += left_.left(e);
         return sum;
     }
 
     void encode_left(RangeEncoder& encoder, Stream& stream, std::uint32_t r) {
-        const std::uint32_t total = static_cast<std::uint32_t>(total_) - excluded_left();
-        if (left_[r] == total) return;
-        std::uint32_t cum = tree_.below(r);
+        const std::uint32_t total = left_.total() - excluded_left();
+        if (left_.left(r) == total) return;
+        std::uint32_t cum = left_.below(r);
         for (const std::uint32_t e : excluded_)
-            if (e < r) cum -= left_[e];
-        encode_frequency(encoder, stream, cum, left_[r], total);
+            if (e < r) cum -= left_.left(e);
+        encode_frequency(encoder, stream, cum, left_.left(r), total);
     }
 
     std::uint32_t decode_left(RangeDecoder& decoder, Stream& stream) {
-        const std::uint32_t total = static_cast<std::uint32_t>(total_) - excluded_left();
+        const std::uint32_t total = left_.total() - excluded_left();
         if (total == 0) return none_;
         std::sort(excluded_.begin(), excluded_.end());
         // Where the lines taken out leave share `share`: past every one that starts at or
@@ -285,29 +235,27 @@ class ContextOrder::State {
         const auto find = [&](std::uint32_t share, std::uint32_t& skipped) {
             skipped = 0;
             for (const std::uint32_t e : excluded_) {
-                if (tree_.below(e) > share + skipped) break;
-                skipped += left_[e];
+                if (left_.below(e) > share + skipped) break;
+                skipped += left_.left(e);
             }
-            return static_cast<std::uint32_t>(tree_.find(share + skipped));
+            return static_cast<std::uint32_t>(left_.find(share + skipped));
         };
         std::uint32_t skipped = 0;
         std::uint32_t r = find(0, skipped);
         // A line that holds every share left is not coded.
-        if (left_[r] != total) {
+        if (left_.left(r) != total) {
             const std::uint32_t share = decode_share(decoder, total);
             if (share >= total) return none_;
             r = find(share, skipped);
-            if (!decode_frequency(decoder, stream, tree_.below(r) - skipped, left_[r], total))
+            if (!decode_frequency(decoder, stream, left_.below(r) - skipped, left_.left(r), total))
                 return none_;
         }
-        return excluded(r) || left_[r] == 0 ? none_ : r;
+        return excluded(r) || left_.left(r) == 0 ? none_ : r;
     }
 
     void place(std::uint32_t r) {
-        --left_[r];
-        tree_.remove_one(r);
-        --total_;
-        bump(pair_followers_[pair_key()], r, kPairLinesMost);
+        left_.take(r);
+        bump(pair_list_ != nullptr ? *pair_list_ : pair_followers_[pair_key()], r, kPairLinesMost);
         bump(line_followers_[previous_[0]], r, kLineLinesMost);
         previous_[1] = previous_[0];
         previous_[0] = r;
@@ -331,7 +279,7 @@ class ContextOrder::State {
             ++at;
         if (at < recent_count_) {
             recent_hits_[at] += kRecentStep;
-            if (recent_hits_[at] > kCountMost)
+            if (recent_hits_[at] > kFollowerCountMost)
                 for (std::uint32_t& h : recent_hits_)
                     h = (h + 1) / 2;
         } else if (recent_count_ < kRecentLines) {
@@ -352,15 +300,14 @@ class ContextOrder::State {
             match_table_[context_hash(end)] = static_cast<std::uint32_t>(end);
     }
 
-    std::vector<std::uint32_t> left_;  // copies left, by rank
-    CountTree tree_;                   // the same, with prefix sums
-    std::uint64_t total_;              // lines left
+    LinesLeft left_;
     std::uint32_t none_;  // the number of ranks: no line, and the context before the first
     std::vector<std::uint32_t> stamp_;     // stamp_[r] == step_: r is in an earlier step's lines
     std::uint32_t step_ = 0;               // lines gathered for, so far
     std::vector<std::uint32_t> excluded_;  // the first kExcludedMost lines taken out this line
     std::uint32_t previous_[2] = {none_, none_};  // the last line placed, and the one before
     std::unordered_map<std::uint64_t, Followers> pair_followers_;  // by pair_key()
+    Followers* pair_list_ = nullptr;  // the last two lines' list, if they have one (stable)
     std::vector<Followers> line_followers_;   // by the last line placed (none_: the first line)
     std::vector<std::uint32_t> history_;      // every line placed
     std::vector<std::uint32_t> match_table_;  // by slot: where the two lines' follower last was

@@ -33,8 +33,6 @@ enum class OrderModel : std::uint8_t {
     context = 4,  // context_order.h; counts in the set's order
 };
 
-inline constexpr std::uint32_t kCursorLines = 8;
-
 // x.size() = N >= 1 lines; each x[i] below counts.size() and rank r occurring counts[r] times.
 // Throws std::bad_alloc.
 void encode_order(RangeEncoder& encoder, Stream& stream, OrderModel model,

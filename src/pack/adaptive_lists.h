@@ -1,0 +1,63 @@
+// The adaptive pieces the context-bearing order models share: a yes-or-no decision that learns
+// its probability, and a bounded list of what has followed a context, by how often.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "rangecoder/frequency_coder.h"
+
+namespace wordperm {
+
+// A yes-or-no decision's adaptive probability of yes, in units of 2^-16. It moves by
+// 1 / (seen + 2) of the error until seen reaches kSeenMost, then by a fixed share.
+class Decision {
+  public:
+    BitProbability p() const { return p_; }
+
+    void update(int yes) {
+        const int target = yes ? 65536 : 0;
+        p_ = static_cast<BitProbability>(std::clamp(
+            static_cast<int>(p_) + (target - static_cast<int>(p_)) / (seen_ + 2), 32, 65536 - 32));
+        if (seen_ < kSeenMost) ++seen_;
+    }
+
+  private:
+    static constexpr int kSeenMost = 60;
+    BitProbability p_ = 32768;
+    int seen_ = 0;
+};
+
+inline constexpr std::uint32_t kFollowerCountMost = 1023;  // a list's counts are halved past this
+
+struct Follower {
+    std::uint32_t item;
+    std::uint32_t count;
+};
+
+// What has followed a context, the most frequent first, at most `most` of them. A count bumped
+// moves its item up past smaller counts, so that the items most often coded are found first and
+// a full list gives up its rarest item to a new one.
+using Followers = std::vector<Follower>;
+
+inline void bump(Followers& list, std::uint32_t item, std::uint32_t most) {
+    std::size_t at = 0;
+    while (at < list.size() && list[at].item != item)
+        ++at;
+    if (at == list.size()) {
+        if (list.size() < most)
+            list.push_back({item, 1});
+        else
+            list.back() = {item, 1};
+        return;
+    }
+    if (++list[at].count > kFollowerCountMost)
+        for (Follower& f : list)
+            f.count = (f.count + 1) / 2;
+    for (; at > 0 && list[at - 1].count < list[at].count; --at)
+        std::swap(list[at - 1], list[at]);
+}
+
+}  // namespace wordperm
