@@ -53,12 +53,12 @@ int report(const char* path, int level) {
                 h.sections[0].variant);
     std::printf("  counts  %llu\n", static_cast<unsigned long long>(b.counts));
     std::printf(
-        "  order   uniform %llu  cursor %llu  cursor-distance %llu  (%s%s)  context %llu"
-        " -> %s\n",
+        "  order   uniform %llu  cursor %llu  cursor-distance %llu  rewrite %llu  (%s%s)"
+        "  context %llu -> %s\n",
         static_cast<unsigned long long>(b.order_uniform),
         static_cast<unsigned long long>(b.order_cursor),
         static_cast<unsigned long long>(b.order_cursor_distance),
-        reference_order_name(b.reference).data(), b.reversed ? ", reversed" : "",
+        static_cast<unsigned long long>(b.order_rewrite), reference_order_name(b.reference).data(), b.reversed ? ", reversed" : "",
         static_cast<unsigned long long>(b.order_context),
         order_model_name(h.sections[2].stage).data());
     const bool same = status == UnpackStatus::ok && restored == list;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -59,5 +60,17 @@ inline void bump(Followers& list, std::uint32_t item, std::uint32_t most) {
     for (; at > 0 && list[at - 1].count < list[at].count; --at)
         std::swap(list[at - 1], list[at]);
 }
+
+// Which of kListContexts buckets a list of `lines` items with `total` counts falls in: how many
+// items, and how often each has been seen (a list whose few items are seen often is near
+// certain).
+inline std::uint32_t list_context(std::uint32_t lines, std::uint32_t total) {
+    const auto size = std::min<std::uint32_t>(static_cast<std::uint32_t>(std::bit_width(lines)), 7);
+    const auto seen =
+        std::min<std::uint32_t>(static_cast<std::uint32_t>(std::bit_width(total / lines)), 3);
+    return size * 4 + seen;
+}
+
+inline constexpr std::uint32_t kListContexts = 8 * 4;
 
 }  // namespace wordperm

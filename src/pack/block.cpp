@@ -18,6 +18,7 @@
 #include "pack/line_set.h"
 #include "pack/order_models.h"
 #include "pack/reference_order.h"
+#include "pack/rewrite_order.h"
 #include "pack/section_coding.h"
 #include "pack/set_model.h"
 
@@ -55,6 +56,30 @@ void count_steps(std::span<const std::uint32_t> line_index, std::span<const std:
         steps[0] += b == a || b == a + 1;
         steps[1] += b == a || b + 1 == a;
     }
+}
+
+// The list's bytes, as the set and the counts give them.
+std::uint64_t split_bytes(const SplitList& split) {
+    return joined_size(split.set, split.final_line_feed);
+}
+
+// Whether the rewrite model may win: the order so far costs more than half a bit a line, and a
+// quarter of the lines keep at least half of the line before them (a rewrite model cannot
+// predict lines that share little with their neighbours).
+bool worth_rewriting(const SplitList& split, std::size_t best_bytes) {
+    const std::size_t n = split.line_index.size();
+    if (best_bytes * 16 <= n) return false;
+    std::size_t close = 0;
+    for (std::size_t i = 1; i < n; ++i) {
+        const std::string_view p = split.set.line(split.line_index[i - 1]);
+        const std::string_view c = split.set.line(split.line_index[i]);
+        const std::size_t most = std::min(p.size(), c.size());
+        std::size_t common = 0;
+        while (common < most && p[common] == c[common])
+            ++common;
+        close += 2 * common >= p.size() && common > 0;
+    }
+    return close * 4 >= n;
 }
 
 Section code_order(const SplitList& split, PackBreakdown& breakdown) {
@@ -106,9 +131,21 @@ Section code_order(const SplitList& split, PackBreakdown& breakdown) {
         if (bytes.size() < best.bytes.size())
             best = {std::move(bytes), {static_cast<std::uint8_t>(model), variant, 0}};
     }
+    if (worth_rewriting(split, best.bytes.size()) &&
+        rewrite_order_memory(n, d, split_bytes(split)) <= kOrderModelMemoryMost) {
+        std::vector<std::string_view> lines(d);
+        for (std::size_t k = 0; k < d; ++k)
+            lines[rank[k]] = set.line(k);
+        Bytes bytes = encode_section([&](RangeEncoder& encoder, Stream& stream) {
+            encode_order(encoder, stream, OrderModel::rewrite, x, counts, lines);
+        });
+        breakdown.order_rewrite = bytes.size();
+        if (bytes.size() < best.bytes.size())
+            best = {std::move(bytes), {static_cast<std::uint8_t>(OrderModel::rewrite), variant, 0}};
+    }
     // The context model learns from lines that come again: where most lines come once, it
     // costs time and cannot win.
-    if (n < 2 * d || context_order_memory(n, d) > kContextOrderMemoryMost) return best;
+    if (n < 2 * d || context_order_memory(n, d) > kOrderModelMemoryMost) return best;
     Bytes bytes = encode_section([&](RangeEncoder& encoder, Stream& stream) {
         encode_order(encoder, stream, OrderModel::context, split.line_index, set.count);
     });
@@ -250,8 +287,8 @@ BlockStatus write_lines(const BlockHeader& header, std::span<const std::uint8_t>
         for (const std::uint32_t k : x)
             if (!out.put(k)) return BlockStatus::write_failed;
     } else {
-        // The uniform and context models count in byte order, the cursor models in their
-        // reference order.
+        // The uniform and context models count in byte order, the cursor and rewrite models in
+        // their reference order.
         std::vector<std::uint32_t> line_of_rank(d), counts_by_rank(d);
         if (model == OrderModel::uniform || model == OrderModel::context) {
             for (std::uint32_t k = 0; k < d; ++k)
@@ -261,9 +298,13 @@ BlockStatus write_lines(const BlockHeader& header, std::span<const std::uint8_t>
             for (std::uint32_t k = 0; k < d; ++k)
                 line_of_rank[rank[k]] = k;
         }
-        for (std::uint32_t r = 0; r < d; ++r)
+        std::vector<std::string_view> lines_by_rank;
+        if (model == OrderModel::rewrite) lines_by_rank.resize(d);
+        for (std::uint32_t r = 0; r < d; ++r) {
             counts_by_rank[r] = set.count[line_of_rank[r]];
-        OrderDecoder order(model, counts_by_rank);
+            if (model == OrderModel::rewrite) lines_by_rank[r] = set.line(line_of_rank[r]);
+        }
+        OrderDecoder order(model, counts_by_rank, lines_by_rank);
         for (std::uint64_t i = 0; i < header.lines; ++i) {
             const std::uint32_t r = order.next(in.decoder, in.stream);
             if (r >= d || in.stream.past_end_reads > most) return BlockStatus::damaged;
@@ -334,6 +375,7 @@ PackedBlock pack_block(LargeArray<std::uint8_t> bytes, std::uint64_t length,
 
 FormatVersion least_frame_version(const BlockHeader& header) {
     const SectionEntry& order = header.sections[2];
+    if (order.stage == static_cast<std::uint8_t>(OrderModel::rewrite)) return FormatVersion::v5;
     if (order.stage == static_cast<std::uint8_t>(OrderModel::context)) return FormatVersion::v4;
     const bool numeric = order.stage >= static_cast<std::uint8_t>(OrderModel::cursor) &&
                          order.variant / 2 >= reference_orders(FormatVersion::v2);
@@ -364,6 +406,9 @@ bool block_plausible(const BlockHeader& header) {
         order_ok = order.variant == 0;
     else if (order.stage == static_cast<std::uint8_t>(OrderModel::context))
         order_ok = header.version >= FormatVersion::v4 && order.variant == 0;
+    else if (order.stage == static_cast<std::uint8_t>(OrderModel::rewrite))
+        order_ok = header.version >= FormatVersion::v5 &&
+                   order.variant < 2 * reference_orders(header.version);
     else
         order_ok = (order.stage == static_cast<std::uint8_t>(OrderModel::cursor) ||
                     order.stage == static_cast<std::uint8_t>(OrderModel::cursor_distance)) &&
@@ -389,6 +434,8 @@ std::uint64_t block_memory_bound(const BlockHeader& header) {
         bound += set_bytes + 6 * header.distinct + (std::uint64_t{64} << 20);
     if (header.sections[2].stage == static_cast<std::uint8_t>(OrderModel::context))
         bound += context_order_memory(header.lines, header.distinct);
+    if (header.sections[2].stage == static_cast<std::uint8_t>(OrderModel::rewrite))
+        bound += rewrite_order_memory(header.lines, header.distinct, header.list_bytes);
     return bound;
 }
 

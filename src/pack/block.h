@@ -71,6 +71,7 @@ struct PackBreakdown {
     std::uint64_t order_cursor = 0;           // against `reference`
     std::uint64_t order_cursor_distance = 0;  // against `reference`
     std::uint64_t order_context = 0;          // 0: not tried (lines mostly distinct, or too many)
+    std::uint64_t order_rewrite = 0;  // against `reference`; 0: not tried (neighbours unalike)
     std::uint8_t reference = 0;               // ReferenceOrder
     bool reversed = false;
 };

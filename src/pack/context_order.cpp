@@ -19,16 +19,6 @@ constexpr std::uint32_t kMatchLengthMost = 15;    // lengths past it count as it
 constexpr std::uint32_t kMatchTableBitsMin = 12;  // the match table doubles as lines are placed
 constexpr std::uint32_t kMatchTableBitsMost = 22;
 
-// Which bucket of 0 to 7 a list of `lines` lines with `total` counts falls in: how many lines,
-// and how often each has been seen (a list whose few lines are seen often is near certain).
-std::uint32_t list_context(std::uint32_t lines, std::uint32_t total) {
-    const auto size = std::min<std::uint32_t>(static_cast<std::uint32_t>(std::bit_width(lines)), 7);
-    const auto seen =
-        std::min<std::uint32_t>(static_cast<std::uint32_t>(std::bit_width(total / lines)), 3);
-    return size * 4 + seen;
-}
-
-constexpr std::uint32_t kListContexts = 8 * 4;
 constexpr int kListSteps = 3;             // the pair's followers, the line's, the recent lines
 constexpr std::uint32_t kRecentStep = 4;  // a recent place's count grows by this when it comes
 

@@ -55,8 +55,4 @@ class ContextOrder {
 // The most memory the model holds for a block of `lines` lines, `distinct` of them distinct.
 std::uint64_t context_order_memory(std::uint64_t lines, std::uint64_t distinct);
 
-// Packing tries the model only where it needs no more than this, which keeps every block of the
-// default size within the default memory limit whichever order model it takes.
-inline constexpr std::uint64_t kContextOrderMemoryMost = std::uint64_t{512} << 20;
-
 }  // namespace wordperm

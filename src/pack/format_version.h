@@ -1,9 +1,10 @@
 // The versions of the archive format. Version 1 archives are read forever. Packing writes
 // version 2 frames, version 3 frames for the blocks that need the numeric reference order, and
-// version 4 frames for the blocks that need the context order model: each version is the one
-// before it with more allowed, so a frame takes the least version it can and the archives of
-// earlier builds stay what packing writes. Where a model's rules differ between versions, the
-// model takes the version; versions 2 to 4 code everything alike.
+// version 4 frames for the blocks that need the context order model, and version 5 frames for
+// those that need the rewrite order model: each version is the one before it with more allowed,
+// so a frame takes the least version it can and the archives of earlier builds stay what packing
+// writes. Where a model's rules differ between versions, the model takes the version; versions
+// 2 to 5 code everything alike.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,7 @@ enum class FormatVersion : std::uint8_t {
     v2 = 2,  // frames of blocks; every section's code ends whole (CodeEnd::keep_pending)
     v3 = 3,  // version 2's frames, with the numeric reference order
     v4 = 4,  // version 3's, with the context order model
+    v5 = 5,  // version 4's, with the rewrite order model
 };
 
 }  // namespace wordperm

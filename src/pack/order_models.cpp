@@ -12,6 +12,7 @@
 #include "pack/context_order.h"
 #include "pack/cursor_order.h"
 #include "pack/lines_left.h"
+#include "pack/rewrite_order.h"
 #include "rangecoder/frequency_coder.h"
 
 namespace wordperm {
@@ -47,13 +48,14 @@ bool decode_uniform_distinct(RangeDecoder& decoder, Stream& stream,
 }  // namespace
 
 void encode_order(RangeEncoder& encoder, Stream& stream, OrderModel model,
-                  std::span<const std::uint32_t> x, std::span<const std::uint32_t> counts) {
+                  std::span<const std::uint32_t> x, std::span<const std::uint32_t> counts,
+                  std::span<const std::string_view> lines) {
     if (model == OrderModel::uniform) {
         if (all_distinct(counts)) return encode_uniform_distinct(encoder, stream, x);
-        LinesLeft lines(counts);
+        LinesLeft left(counts);
         for (const std::uint32_t r : x) {
-            lines.encode(encoder, stream, r);
-            lines.take(r);
+            left.encode(encoder, stream, r);
+            left.take(r);
         }
         return;
     }
@@ -61,6 +63,12 @@ void encode_order(RangeEncoder& encoder, Stream& stream, OrderModel model,
         ContextOrder context(counts);
         for (const std::uint32_t r : x)
             context.encode(encoder, stream, r);
+        return;
+    }
+    if (model == OrderModel::rewrite) {
+        RewriteOrder rewrite(lines, counts);
+        for (const std::uint32_t r : x)
+            rewrite.encode(encoder, stream, r);
         return;
     }
     CursorOrder cursor(counts, model == OrderModel::cursor_distance);
@@ -80,12 +88,15 @@ bool decode_distinct_order(RangeDecoder& decoder, Stream& stream, std::uint64_t 
 // The state of whichever model decodes, behind one interface.
 class OrderDecoder::State {
   public:
-    State(OrderModel model, std::span<const std::uint32_t> counts)
+    State(OrderModel model, std::span<const std::uint32_t> counts,
+          std::span<const std::string_view> lines)
         : ranks_(static_cast<std::uint32_t>(counts.size())) {
         if (model == OrderModel::uniform)
             lines_.emplace(counts);
         else if (model == OrderModel::context)
             context_.emplace(counts);
+        else if (model == OrderModel::rewrite)
+            rewrite_.emplace(lines, counts);
         else
             cursor_.emplace(counts, model == OrderModel::cursor_distance);
     }
@@ -93,6 +104,7 @@ class OrderDecoder::State {
     std::uint32_t next(RangeDecoder& decoder, Stream& stream) {
         if (cursor_) return cursor_->decode(decoder, stream);
         if (context_) return context_->decode(decoder, stream);
+        if (rewrite_) return rewrite_->decode(decoder, stream);
         const std::uint32_t r = lines_->decode(decoder, stream);
         if (r != ranks_) lines_->take(r);
         return r;
@@ -103,10 +115,12 @@ class OrderDecoder::State {
     std::optional<LinesLeft> lines_;  // the uniform model
     std::optional<CursorOrder> cursor_;    // the cursor models
     std::optional<ContextOrder> context_;  // the context model
+    std::optional<RewriteOrder> rewrite_;  // the rewrite model
 };
 
-OrderDecoder::OrderDecoder(OrderModel model, std::span<const std::uint32_t> counts)
-    : state_(std::make_unique<State>(model, counts)) {}
+OrderDecoder::OrderDecoder(OrderModel model, std::span<const std::uint32_t> counts,
+                           std::span<const std::string_view> lines)
+    : state_(std::make_unique<State>(model, counts, lines)) {}
 
 OrderDecoder::~OrderDecoder() = default;
 

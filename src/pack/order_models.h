@@ -13,12 +13,14 @@
 // - cursor_distance: the same, but an escape codes how many lines left lie between the last
 //   line placed and the new one, above or below it, by bit length and then the bits below.
 // Each costs O(log D) per line. The fourth, context, predicts each line from the lines before it
-// (context_order.h).
+// (context_order.h); the fifth, rewrite, from the end of the line before it, escaping to
+// cursor_distance (rewrite_order.h).
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string_view>
 
 #include "rangecoder/range_decoder.h"
 #include "rangecoder/range_encoder.h"
@@ -31,12 +33,19 @@ enum class OrderModel : std::uint8_t {
     cursor = 2,
     cursor_distance = 3,
     context = 4,  // context_order.h; counts in the set's order
+    rewrite = 5,  // rewrite_order.h; needs the lines' bytes
 };
 
-// x.size() = N >= 1 lines; each x[i] below counts.size() and rank r occurring counts[r] times.
-// Throws std::bad_alloc.
+// x.size() = N >= 1 lines; each x[i] below counts.size() and rank r occurring counts[r] times;
+// lines[r] is rank r's line (the rewrite model's only). Throws std::bad_alloc.
 void encode_order(RangeEncoder& encoder, Stream& stream, OrderModel model,
-                  std::span<const std::uint32_t> x, std::span<const std::uint32_t> counts);
+                  std::span<const std::uint32_t> x, std::span<const std::uint32_t> counts,
+                  std::span<const std::string_view> lines = {});
+
+// Packing tries the context and rewrite models only where they need no more than this, which
+// keeps every block of the default size within the default memory limit whichever order model it
+// takes.
+inline constexpr std::uint64_t kOrderModelMemoryMost = std::uint64_t{512} << 20;
 
 // True when the order of lines with these counts is coded as wordperm's code: the uniform model
 // over distinct lines, decoded in one batch (decode_distinct_order). Every other order is
@@ -53,8 +62,9 @@ bool decode_distinct_order(RangeDecoder& decoder, Stream& stream, std::uint64_t 
 // state grows with the number of distinct lines only.
 class OrderDecoder {
   public:
-    // `counts` by rank; throws std::bad_alloc.
-    OrderDecoder(OrderModel model, std::span<const std::uint32_t> counts);
+    // `counts` and `lines` by rank, as encode_order takes them; throws std::bad_alloc.
+    OrderDecoder(OrderModel model, std::span<const std::uint32_t> counts,
+                 std::span<const std::string_view> lines = {});
     ~OrderDecoder();
     OrderDecoder(const OrderDecoder&) = delete;
     OrderDecoder& operator=(const OrderDecoder&) = delete;

@@ -8,6 +8,7 @@
 #include "pack/context_order.h"
 #include "pack/library_stages.h"
 #include "pack/order_models.h"
+#include "pack/rewrite_order.h"
 #include "pack/set_model.h"
 
 namespace wordperm {
@@ -33,7 +34,7 @@ BlockChoices level_choices(int level) {
 
 // Packing holds the block, its line starts and the sort's records (16 bytes a line with the
 // lines' places in the set), the set's copy of the lines and its arrays, the candidates' codes
-// and ranks, and the models' tables, the context order model's where it is tried.
+// and ranks, and the models' tables, the context or rewrite order model's where it is tried.
 std::uint64_t block_pack_memory(std::uint64_t block_bytes, std::uint64_t lines, int level) {
     BlockHeader header;
     header.list_bytes = block_bytes;
@@ -41,9 +42,14 @@ std::uint64_t block_pack_memory(std::uint64_t block_bytes, std::uint64_t lines, 
     header.distinct = std::min(lines, most_distinct_lines(block_bytes));
     header.sections[0] = {static_cast<std::uint8_t>(SetStage::context_mixing),
                           static_cast<std::uint8_t>(level_choices(level).max_table_bits), 0};
-    const std::uint64_t context = context_order_memory(lines, header.distinct);
-    return 2 * block_bytes + 16 * lines + block_memory_bound(header) +
-           (context <= kContextOrderMemoryMost ? context : 0);
+    // The models are tried one after the other.
+    const auto tried = [](std::uint64_t memory) {
+        return memory <= kOrderModelMemoryMost ? memory : 0;
+    };
+    const std::uint64_t models =
+        std::max(tried(context_order_memory(lines, header.distinct)),
+                 tried(rewrite_order_memory(lines, header.distinct, block_bytes)));
+    return 2 * block_bytes + 16 * lines + block_memory_bound(header) + models;
 }
 
 std::uint64_t pack_memory_bound(int level, std::uint64_t block_bytes) {
@@ -118,6 +124,8 @@ std::string_view order_model_name(std::uint8_t model) {
             return "cursor-distance";
         case OrderModel::context:
             return "context";
+        case OrderModel::rewrite:
+            return "rewrite";
     }
     return "none";
 }

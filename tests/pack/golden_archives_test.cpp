@@ -19,10 +19,12 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "pack/library_stages.h"
+#include "pack/order_models.h"
 #include "pack/pack.h"
 #include "support/sha256.h"
 
@@ -253,6 +255,36 @@ TEST(GoldenArchives, VersionFourUnpacksAndIsWhatPackingWrites) {
     EXPECT_EQ(info.frames, 3u);
     EXPECT_EQ(info.blocks.back().header.version, FormatVersion::v4);
     EXPECT_EQ(least_frame_version(info.blocks.back().header), FormatVersion::v2);
+}
+
+TEST(GoldenArchives, VersionFiveUnpacksAndIsWhatPackingWrites) {
+    const WrittenArchive archives[] = {
+        // Rewrite model: 1,500 stems with the forms of three paradigms, some missing, some twice;
+        // an ending followed by 30 rewrites, a count past 1,023, rewrites that cut or put on
+        // more than 255 bytes, lines shorter than an ending, an empty line.
+        {{"wordpack-5/rewrite.wpk", 151408,
+          "afef6aaff8b9999e75e7228e6cecb6ea631d9970663827d2b2b6f0f17286e617"}},
+        // 600 words in byte order, the forms of 300 stems, a text of 1,500 words over 30, the
+        // numbers 1 to 900 and the forms of 300 stems in descending order, in blocks of 4 KiB:
+        // a version 2 frame, then a version 5 frame from the first block that takes the rewrite
+        // model, which holds the context model's and the numeric order's blocks after it, and a
+        // rewrite against the accents-folded order.
+        {{"wordpack-5/frames.wpk", 70663,
+          "2c3e259eed603e8c3656e03df5f883a54a255b133e136f195b6650a995917eb8"},
+         4 << 10},
+    };
+    for (const WrittenArchive& written : archives)
+        expect_unpacks_and_written_again(written);
+    const Bytes frames = read_golden("wordpack-5/frames.wpk");
+    ArchiveInfo info;
+    ASSERT_EQ(describe(frames, info), UnpackStatus::ok);
+    EXPECT_EQ(info.frames, 2u);
+    EXPECT_EQ(info.blocks.back().header.version, FormatVersion::v5);
+    std::set<std::uint8_t> variants;
+    for (const auto& block : info.blocks)
+        if (block.header.sections[2].stage == static_cast<std::uint8_t>(OrderModel::rewrite))
+            variants.insert(block.header.sections[2].variant);
+    EXPECT_EQ(variants, (std::set<std::uint8_t>{0, 6}));
 }
 
 // The lists below are made here, from std::mt19937 (whose output the C++ standard fixes), so that

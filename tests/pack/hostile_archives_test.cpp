@@ -129,7 +129,7 @@ TEST(HostileArchives, EveryLieIsRefusedAtOnce) {
         {"a block flag no version has", version2(block(1 << 20, 1, 1), {}, {.flags = 2}),
          UnpackStatus::damaged},
         {"a frame flag no version has", {0x89, 'W', 'P', 'K', 2, 1}, UnpackStatus::unsupported},
-        {"a later version", {0x89, 'W', 'P', 'K', 5, 0}, UnpackStatus::unsupported},
+        {"a later version", {0x89, 'W', 'P', 'K', 6, 0}, UnpackStatus::unsupported},
         {"a frame that ends after its header", {0x89, 'W', 'P', 'K', 2, 0}, UnpackStatus::damaged},
     };
     for (const Crafted& c : cases) {
@@ -198,6 +198,7 @@ TEST(HostileArchives, StagesAndVariantsOutsideTheirVersionsAreRefused) {
     const auto uniform = static_cast<std::uint8_t>(OrderModel::uniform);
     const auto cursor = static_cast<std::uint8_t>(OrderModel::cursor);
     const auto context = static_cast<std::uint8_t>(OrderModel::context);
+    const auto rewrite = static_cast<std::uint8_t>(OrderModel::rewrite);
     const Row rows[] = {
         {"tables of 2^22", FormatVersion::v2, 0, {cm, 22, 9}, true},
         {"tables of 2^23", FormatVersion::v2, 0, {cm, 23, 9}, false},
@@ -213,7 +214,10 @@ TEST(HostileArchives, StagesAndVariantsOutsideTheirVersionsAreRefused) {
         {"the context model in version 3", FormatVersion::v3, 2, {context, 0, 9}, false},
         {"the context model in version 4", FormatVersion::v4, 2, {context, 0, 9}, true},
         {"the context model with a variant", FormatVersion::v4, 2, {context, 1, 9}, false},
-        {"an order stage past the context model", FormatVersion::v4, 2, {5, 0, 9}, false},
+        {"the rewrite model in version 4", FormatVersion::v4, 2, {rewrite, 0, 9}, false},
+        {"the rewrite model in version 5", FormatVersion::v5, 2, {rewrite, 9, 9}, true},
+        {"the rewrite model past the numeric order", FormatVersion::v5, 2, {rewrite, 10, 9}, false},
+        {"an order stage past the rewrite model", FormatVersion::v5, 2, {6, 0, 9}, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -242,6 +246,8 @@ TEST(HostileArchives, MemoryBoundsAreTheDocumentedOnes) {
     EXPECT_EQ(block_memory_bound(header), 5970200u);
     header.sections[2].stage = static_cast<std::uint8_t>(OrderModel::context);
     EXPECT_EQ(block_memory_bound(header), 5970200u + 144 * 100 + 40 * 50 + 16384);
+    header.sections[2].stage = static_cast<std::uint8_t>(OrderModel::rewrite);
+    EXPECT_EQ(block_memory_bound(header), 5970200u + 240 * 100 + 56 * 50 + 2 * 1000 + 4096);
     header.version = FormatVersion::v1;
     header.sections[0] = {static_cast<std::uint8_t>(SetStage::xz), 0, 300};
     header.sections[2].stage = static_cast<std::uint8_t>(OrderModel::uniform);

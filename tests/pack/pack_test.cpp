@@ -367,7 +367,7 @@ TEST(Pack, RefusalsSayWhy) {
     EXPECT_EQ(unpack(bytes_of("hello\n"), restored), UnpackStatus::not_an_archive);
     EXPECT_EQ(unpack({}, restored), UnpackStatus::not_an_archive);
     Bytes newer = archive;
-    newer[4] = 5;
+    newer[4] = 6;
     EXPECT_EQ(unpack(newer, restored), UnpackStatus::unsupported);
     Bytes flagged = archive;
     flagged[5] = 1;

@@ -151,11 +151,19 @@ TEST_F(PackFiles, ListingsAndReportsSayWhatWasDone) {
     for (int i = 0; i < 300; ++i)
         phrases += words[static_cast<std::size_t>(i % 7)] + words[static_cast<std::size_t>(i % 11)];
     write_file(dir / "text", phrases);
+    std::string forms;
+    for (char a = 'a'; a <= 'p'; ++a)
+        for (char b = 'a'; b <= 'z'; ++b)
+            for (const char* ending : {"ar\n", "o\n", "as\n", "a\n", "amos\n", "ado\n"})
+                forms += std::string{a, b} + ending;
+    write_file(dir / "forms", forms);
     write_file(dir / "shuffled", shuffled);
     write_file(dir / "sorted", sorted);
     write_file(dir / "numbers", numbers);
     ASSERT_EQ(
-        wordpack({"-q", dir / "shuffled", dir / "sorted", dir / "numbers", dir / "text"}).status,
+        wordpack({"-q", dir / "shuffled", dir / "sorted", dir / "numbers", dir / "text",
+                  dir / "forms"})
+            .status,
         0);
     struct Row {
         std::vector<std::string> args;
@@ -175,6 +183,7 @@ TEST_F(PackFiles, ListingsAndReportsSayWhatWasDone) {
          {"uniform of"}},
         {{"-lv", "numbers.wpk"}, {"numbers.wpk", "400 distinct", " of numeric ("}, {}},
         {{"-lv", "text.wpk"}, {"text.wpk", "11 distinct", "order context ("}, {}, {"context of"}},
+        {{"-lv", "forms.wpk"}, {"forms.wpk", "order rewrite of reversed byte ("}, {}},
         {{"-v", "-f", "sorted"}, {}, {"wordpack: " + dir / "sorted" + ": 2400 -> ", " bytes ("}},
         {{"-tv", "sorted.wpk"}, {}, {"wordpack: " + dir / "sorted.wpk" + ": OK"}},
         {{"-q", "-t", "sorted.wpk"}, {}, {}},
