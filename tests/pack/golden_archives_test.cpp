@@ -129,8 +129,13 @@ struct WrittenArchive {
     std::uint64_t block_bytes = kDefaultBlockBytes;  // what it was packed with, at the default level
 };
 
+// Under the sanitizers the archives are unpacked only: packing them again there takes minutes,
+// and the plain build compares the bytes.
 void expect_unpacks_and_written_again(const WrittenArchive& written) {
     expect_unpacks(written.golden);
+#if defined(WORDPERM_SANITIZED)
+    return;
+#endif
     SCOPED_TRACE(written.golden.file);
     const Bytes golden = read_golden(written.golden.file);
     Bytes list, archive;

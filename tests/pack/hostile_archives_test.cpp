@@ -56,7 +56,7 @@ Bytes version2(const BlockHeader& header, const Bytes& sections, const Lies& lie
     if (lies.kind != kBlockKind || lies.flags != 0) {
         block[0] = lies.kind;
         block[1] |= lies.flags;
-        block.resize(block.size() - 4);
+        block.erase(block.end() - 4, block.end());  // the header CRC, made again below
         put(block, crc32(block), 4);
     }
     out.insert(out.end(), block.begin(), block.end());
