@@ -1,5 +1,6 @@
 // The adaptive pieces the context-bearing order models share: a yes-or-no decision that learns
-// its probability, and a bounded list of what has followed a context, by how often.
+// its probability, a bounded list of what has followed a context, by how often, and the coding
+// of an item as one of a list's (a decision, then a frequency symbol by the counts).
 #pragma once
 
 #include <algorithm>
@@ -9,6 +10,9 @@
 #include <vector>
 
 #include "rangecoder/frequency_coder.h"
+#include "rangecoder/range_decoder.h"
+#include "rangecoder/range_encoder.h"
+#include "stream/byte_stream.h"
 
 namespace wordperm {
 
@@ -72,5 +76,58 @@ inline std::uint32_t list_context(std::uint32_t lines, std::uint32_t total) {
 }
 
 inline constexpr std::uint32_t kListContexts = 8 * 4;
+
+// A step's items that may be coded, each once, with their counts: a list's entries less those
+// that cannot come next.
+struct Shares {
+    std::vector<Follower> items;
+    std::uint32_t total = 0;
+
+    void clear() {
+        items.clear();
+        total = 0;
+    }
+    void add(Follower f) {
+        items.push_back(f);
+        total += f.count;
+    }
+};
+
+// Codes whether `item` is among the shares, as the decision, then which, as a frequency symbol
+// by the counts (nothing when it holds every count). Requires shares.total > 0.
+inline bool encode_listed(RangeEncoder& encoder, Stream& stream, Decision& decision,
+                          const Shares& shares, std::uint32_t item) {
+    std::uint32_t cum = 0, at = 0;
+    for (; at < shares.items.size() && shares.items[at].item != item; ++at)
+        cum += shares.items[at].count;
+    const bool found = at < shares.items.size();
+    encode_bit(encoder, stream, found ? 1 : 0, decision.p());
+    decision.update(found ? 1 : 0);
+    if (found && shares.items[at].count != shares.total)
+        encode_frequency(encoder, stream, cum, shares.items[at].count, shares.total);
+    return found;
+}
+
+enum class Listed { no, yes, misfit };
+
+// What encode_listed coded: yes with the item, no, or misfit when the code does not fit.
+inline Listed decode_listed(RangeDecoder& decoder, Stream& stream, Decision& decision,
+                            const Shares& shares, std::uint32_t& item) {
+    const int yes = decode_bit(decoder, stream, decision.p());
+    decision.update(yes);
+    if (!yes) return Listed::no;
+    std::size_t at = 0;
+    if (shares.items.size() > 1) {
+        const std::uint32_t share = decode_share(decoder, shares.total);
+        if (share >= shares.total) return Listed::misfit;
+        std::uint32_t cum = 0;
+        while (cum + shares.items[at].count <= share)
+            cum += shares.items[at++].count;
+        if (!decode_frequency(decoder, stream, cum, shares.items[at].count, shares.total))
+            return Listed::misfit;
+    }
+    item = shares.items[at].item;
+    return Listed::yes;
+}
 
 }  // namespace wordperm

@@ -43,19 +43,9 @@ class ContextOrder::State {
             encode_bit(encoder, stream, found ? 1 : 0, match_decision().p());
             match_decision().update(found ? 1 : 0);
         }
-        for (int step = 0; step < kListSteps && !found; ++step) {
-            const Shares& shares = shares_[step];
-            if (shares.total == 0) continue;
-            std::uint32_t cum = 0, at = 0;
-            for (; at < shares.items.size() && shares.items[at].item != r; ++at)
-                cum += shares.items[at].count;
-            found = at < shares.items.size();
-            Decision& decision = list_decision(step);
-            encode_bit(encoder, stream, found ? 1 : 0, decision.p());
-            decision.update(found ? 1 : 0);
-            if (found && shares.items[at].count != shares.total)
-                encode_frequency(encoder, stream, cum, shares.items[at].count, shares.total);
-        }
+        for (int step = 0; step < kListSteps && !found; ++step)
+            if (shares_[step].total != 0)
+                found = encode_listed(encoder, stream, list_decision(step), shares_[step], r);
         if (!found) encode_left(encoder, stream, r);
         place(r);
     }
@@ -69,14 +59,10 @@ class ContextOrder::State {
             if (yes) r = match_line_;
         }
         for (int step = 0; step < kListSteps && r == none_; ++step) {
-            const Shares& shares = shares_[step];
-            if (shares.total == 0) continue;
-            Decision& decision = list_decision(step);
-            const int yes = decode_bit(decoder, stream, decision.p());
-            decision.update(yes);
-            if (!yes) continue;
-            r = decode_listed(decoder, stream, shares);
-            if (r == none_) return none_;
+            if (shares_[step].total == 0) continue;
+            const Listed listed =
+                decode_listed(decoder, stream, list_decision(step), shares_[step], r);
+            if (listed == Listed::misfit) return none_;
         }
         if (r == none_) {
             r = decode_left(decoder, stream);
@@ -87,11 +73,6 @@ class ContextOrder::State {
     }
 
   private:
-    // A step's lines that may be coded: not in an earlier step, with copies left.
-    struct Shares {
-        std::vector<Follower> items;
-        std::uint32_t total = 0;
-    };
 
     std::uint64_t pair_key() const {
         return std::uint64_t{previous_[1]} * (std::uint64_t{none_} + 1) + previous_[0];
@@ -129,25 +110,21 @@ class ContextOrder::State {
             lists[0] != nullptr && !lists[0]->empty() && lists[0]->front().item == match_line_;
         for (int step = 0; step < 2; ++step) {
             Shares& shares = shares_[step];
-            shares.items.clear();
-            shares.total = 0;
+            shares.clear();
             if (lists[step] == nullptr) continue;
             for (const Follower& f : *lists[step]) {
                 if (left_.left(f.item) == 0 || excluded(f.item)) continue;
-                shares.items.push_back(f);
-                shares.total += f.count;
+                shares.add(f);
             }
             for (const Follower& f : shares.items)
                 exclude(f.item);
         }
         Shares& recent = shares_[2];
-        recent.items.clear();
-        recent.total = 0;
+        recent.clear();
         for (std::uint32_t j = 0; j < recent_count_; ++j) {
             const std::uint32_t line = recent_[j];
             if (left_.left(line) == 0 || excluded(line)) continue;
-            recent.items.push_back({line, recent_hits_[j]});
-            recent.total += recent_hits_[j];
+            recent.add({line, recent_hits_[j]});
         }
         for (const Follower& f : recent.items)
             exclude(f.item);
@@ -184,19 +161,6 @@ class ContextOrder::State {
         for (std::size_t i = end - kMatchLines; i < end; ++i)
             h = (h + history_[i] + 1) * 0x9E3779B97F4A7C15u;
         return static_cast<std::size_t>(h >> (64 - match_bits_));
-    }
-
-    std::uint32_t decode_listed(RangeDecoder& decoder, Stream& stream, const Shares& shares) {
-        if (shares.items.size() == 1) return shares.items[0].item;
-        const std::uint32_t share = decode_share(decoder, shares.total);
-        if (share >= shares.total) return none_;
-        std::uint32_t cum = 0;
-        std::size_t at = 0;
-        while (cum + shares.items[at].count <= share)
-            cum += shares.items[at++].count;
-        if (!decode_frequency(decoder, stream, cum, shares.items[at].count, shares.total))
-            return none_;
-        return shares.items[at].item;
     }
 
     // The excluded lines' copies left, and those below rank r.

@@ -70,19 +70,9 @@ class RewriteOrder::State {
     void encode(RangeEncoder& encoder, Stream& stream, std::uint32_t r) {
         gather();
         bool found = false;
-        for (int step = 0; step < kRewriteSteps && !found; ++step) {
-            const Shares& shares = shares_[step];
-            if (shares.total == 0) continue;
-            std::uint32_t cum = 0, at = 0;
-            for (; at < shares.items.size() && shares.items[at].item != r; ++at)
-                cum += shares.items[at].count;
-            found = at < shares.items.size();
-            Decision& decision = step_decision(step);
-            encode_bit(encoder, stream, found ? 1 : 0, decision.p());
-            decision.update(found ? 1 : 0);
-            if (found && shares.items[at].count != shares.total)
-                encode_frequency(encoder, stream, cum, shares.items[at].count, shares.total);
-        }
+        for (int step = 0; step < kRewriteSteps && !found; ++step)
+            if (shares_[step].total != 0)
+                found = encode_listed(encoder, stream, step_decision(step), shares_[step], r);
         if (found)
             cursor_.place_other(r);
         else
@@ -94,14 +84,10 @@ class RewriteOrder::State {
         gather();
         std::uint32_t r = none_;
         for (int step = 0; step < kRewriteSteps && r == none_; ++step) {
-            const Shares& shares = shares_[step];
-            if (shares.total == 0) continue;
-            Decision& decision = step_decision(step);
-            const int yes = decode_bit(decoder, stream, decision.p());
-            decision.update(yes);
-            if (!yes) continue;
-            r = decode_listed(decoder, stream, shares);
-            if (r == none_) return none_;
+            if (shares_[step].total == 0) continue;
+            const Listed listed =
+                decode_listed(decoder, stream, step_decision(step), shares_[step], r);
+            if (listed == Listed::misfit) return none_;
         }
         const bool found = r != none_;
         if (found) {
@@ -116,10 +102,6 @@ class RewriteOrder::State {
     }
 
   private:
-    struct Shares {
-        std::vector<Follower> items;  // candidate lines by rank, with their rewrites' counts
-        std::uint32_t total = 0;
-    };
 
     static std::size_t slot(std::uint64_t hash, int bits) {
         return static_cast<std::size_t>(hash >> (64 - bits));
@@ -158,10 +140,8 @@ class RewriteOrder::State {
     // Fills each step's candidates for the next line.
     void gather() {
         ++step_;
-        shares_[0].items.clear();
-        shares_[0].total = 0;
-        shares_[1].items.clear();
-        shares_[1].total = 0;
+        shares_[0].clear();
+        shares_[1].clear();
         if (previous_ == none_) return;
         const std::string_view p = lines_[previous_];
         const std::size_t cuts = std::min<std::size_t>(p.size(), kRewriteBytesMost);
@@ -191,23 +171,9 @@ class RewriteOrder::State {
                 const std::uint32_t line = find_line(hashes_[i], w.cut, tail(w));
                 if (line == none_ || cursor_.left(line) == 0 || stamp_[line] == step_) continue;
                 stamp_[line] = step_;
-                shares.items.push_back({line, f.count});
-                shares.total += f.count;
+                shares.add({line, f.count});
             }
         }
-    }
-
-    std::uint32_t decode_listed(RangeDecoder& decoder, Stream& stream, const Shares& shares) {
-        if (shares.items.size() == 1) return shares.items[0].item;
-        const std::uint32_t share = decode_share(decoder, shares.total);
-        if (share >= shares.total) return none_;
-        std::uint32_t cum = 0;
-        std::size_t at = 0;
-        while (cum + shares.items[at].count <= share)
-            cum += shares.items[at++].count;
-        if (!decode_frequency(decoder, stream, cum, shares.items[at].count, shares.total))
-            return none_;
-        return shares.items[at].item;
     }
 
     // Files the rewrite of the last line into line r under both contexts.
