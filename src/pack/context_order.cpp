@@ -73,7 +73,6 @@ class ContextOrder::State {
     }
 
   private:
-
     std::uint64_t pair_key() const {
         return std::uint64_t{previous_[1]} * (std::uint64_t{none_} + 1) + previous_[0];
     }
@@ -261,7 +260,7 @@ class ContextOrder::State {
     std::vector<std::uint32_t> excluded_;  // the first kExcludedMost lines taken out this line
     std::uint32_t previous_[2] = {none_, none_};  // the last line placed, and the one before
     std::unordered_map<std::uint64_t, Followers> pair_followers_;  // by pair_key()
-    Followers* pair_list_ = nullptr;  // the last two lines' list, if they have one (stable)
+    Followers* pair_list_ = nullptr;          // the last two lines' list, if they have one (stable)
     std::vector<Followers> line_followers_;   // by the last line placed (none_: the first line)
     std::vector<std::uint32_t> history_;      // every line placed
     std::vector<std::uint32_t> match_table_;  // by slot: where the two lines' follower last was

@@ -112,7 +112,7 @@ class OrderDecoder::State {
 
   private:
     std::uint32_t ranks_;
-    std::optional<LinesLeft> lines_;  // the uniform model
+    std::optional<LinesLeft> lines_;       // the uniform model
     std::optional<CursorOrder> cursor_;    // the cursor models
     std::optional<ContextOrder> context_;  // the context model
     std::optional<RewriteOrder> rewrite_;  // the rewrite model

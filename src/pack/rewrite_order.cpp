@@ -5,7 +5,7 @@
 #include "pack/rewrite_order.h"
 
 #include <algorithm>
-#include <cstring>
+#include <bit>
 #include <unordered_map>
 #include <vector>
 
@@ -102,7 +102,6 @@ class RewriteOrder::State {
     }
 
   private:
-
     static std::size_t slot(std::uint64_t hash, int bits) {
         return static_cast<std::size_t>(hash >> (64 - bits));
     }
@@ -180,12 +179,9 @@ class RewriteOrder::State {
     void learn(std::uint32_t r, bool found) {
         if (previous_ != none_) {
             const std::string_view p = lines_[previous_], c = lines_[r];
-            const std::size_t common = static_cast<std::size_t>(
-                std::mismatch(p.begin(), p.begin() + static_cast<std::ptrdiff_t>(
-                                                         std::min(p.size(), c.size())),
-                              c.begin())
-                    .first -
-                p.begin());
+            std::size_t common = 0;
+            while (common < p.size() && common < c.size() && p[common] == c[common])
+                ++common;
             // A longer rewrite is not filed, and is none to what follows it.
             std::uint32_t id = 0;
             if (p.size() - common <= kRewriteBytesMost && c.size() - common <= kRewriteBytesMost) {
@@ -232,23 +228,24 @@ class RewriteOrder::State {
     }
 
     std::span<const std::string_view> lines_;  // by rank
-    std::uint32_t none_;                        // the number of ranks: no line
-    CursorOrder cursor_;                        // the last step, and the copies left
-    std::vector<std::uint64_t> line_slots_;  // rank + 1 by the line's hash, 0: empty
-    std::vector<std::uint64_t> hashes_;      // of a list's candidates
+    std::uint32_t none_;                       // the number of ranks: no line
+    CursorOrder cursor_;                       // the last step, and the copies left
+    std::vector<std::uint64_t> line_slots_;    // rank + 1 by the line's hash, 0: empty
+    std::vector<std::uint64_t> hashes_;        // of a list's candidates
     int line_bits_ = 1;
     std::vector<std::uint32_t> stamp_;  // stamp_[r] == step_: r is a candidate of this line
     std::uint32_t step_ = 0;            // lines gathered for, so far
-    std::uint64_t kept_hash_[kRewriteBytesMost + 1] = {};  // of P without its last `cut` bytes, by cut
+    std::uint64_t kept_hash_[kRewriteBytesMost + 1] =
+        {};                                     // of P without its last `cut` bytes, by cut
     std::vector<Rewrite> rewrites_{Rewrite{}};  // by number; rewrite 0 stands for none
     std::vector<char> tails_;
     std::vector<std::uint32_t> rewrite_slots_;  // rewrite numbers by hash, 0: empty
     int rewrite_bits_ = 10;
     std::vector<Followers> by_rewrite_;  // the rewrites that followed each rewrite
     std::unordered_map<std::uint32_t, Followers> by_ending_;  // by ending_key()
-    std::uint32_t previous_ = none_;       // the last line placed, P
-    std::uint32_t previous_rewrite_ = 0;   // the rewrite that made it, 0 for the first line
-    bool previous_found_ = false;          // P was found among a step's candidates
+    std::uint32_t previous_ = none_;                          // the last line placed, P
+    std::uint32_t previous_rewrite_ = 0;  // the rewrite that made it, 0 for the first line
+    bool previous_found_ = false;         // P was found among a step's candidates
     Shares shares_[kRewriteSteps];
     Decision decisions_[kRewriteSteps][2][kListContexts];
 };

@@ -126,7 +126,8 @@ TEST(GoldenArchives, VersionOneLibraryStagesUnpack) {
 
 struct WrittenArchive {
     GoldenArchive golden;
-    std::uint64_t block_bytes = kDefaultBlockBytes;  // what it was packed with, at the default level
+    std::uint64_t block_bytes =
+        kDefaultBlockBytes;  // what it was packed with, at the default level
 };
 
 // Under the sanitizers the archives are unpacked only: packing them again there takes minutes,
@@ -208,7 +209,8 @@ TEST(GoldenArchives, VersionTwoUnpacksAndIsWhatPackingWrites) {
         // 2,000 words in byte order and one line of 9 KB, in blocks of 4 KiB: block edges inside a
         // line and at line ends, a block of one line, the frame's last line bare.
         {{"wordpack-2/blocks.wpk", 25635,
-          "62def4d816cc2e8514c0ffc6a7de2e90c270b895f9f44997e0099c7068fd6aa1"}, 4 << 10},
+          "62def4d816cc2e8514c0ffc6a7de2e90c270b895f9f44997e0099c7068fd6aa1"},
+         4 << 10},
         // The empty list (a frame of no blocks) and one empty line.
         {{"wordpack-2/empty.wpk", 0,
           "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"}},
@@ -298,9 +300,9 @@ TEST(GoldenArchives, VersionFiveUnpacksAndIsWhatPackingWrites) {
 // their archives' sizes are an alarm for a change that moves how well lists pack without
 // breaking a golden archive: a writer's choice, a level's tables, a block size.
 std::vector<std::string> made_words(std::uint32_t seed, std::size_t count) {
-    static constexpr const char* kSyllables[] = {"an", "ber", "ch", "de", "el", "fi", "gor", "ha",
-                                                 "in", "ka", "lo", "mu", "ne", "or", "pra", "qu",
-                                                 "ri", "s", "tion", "u", "ve", "wa", "x", "zy"};
+    static constexpr const char* kSyllables[] = {
+        "an", "ber", "ch",  "de", "el", "fi", "gor",  "ha", "in", "ka", "lo", "mu",
+        "ne", "or",  "pra", "qu", "ri", "s",  "tion", "u",  "ve", "wa", "x",  "zy"};
     std::mt19937 random(seed);
     std::vector<std::string> words(count);
     for (std::string& word : words)

@@ -160,11 +160,10 @@ TEST_F(PackFiles, ListingsAndReportsSayWhatWasDone) {
     write_file(dir / "shuffled", shuffled);
     write_file(dir / "sorted", sorted);
     write_file(dir / "numbers", numbers);
-    ASSERT_EQ(
-        wordpack({"-q", dir / "shuffled", dir / "sorted", dir / "numbers", dir / "text",
-                  dir / "forms"})
-            .status,
-        0);
+    ASSERT_EQ(wordpack({"-q", dir / "shuffled", dir / "sorted", dir / "numbers", dir / "text",
+                        dir / "forms"})
+                  .status,
+              0);
     struct Row {
         std::vector<std::string> args;
         std::vector<std::string> out;  // parts of standard output, in order
