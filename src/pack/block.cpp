@@ -82,7 +82,7 @@ bool worth_rewriting(const SplitList& split, std::size_t best_bytes) {
     return close * 4 >= n;
 }
 
-Section code_order(const SplitList& split, PackBreakdown& breakdown) {
+Section code_order(const SplitList& split, FormatVersion newest, PackBreakdown& breakdown) {
     const LineSet& set = split.set;
     const std::size_t n = split.line_index.size(), d = set.distinct();
     if (n < 2 || d < 2) return {};
@@ -99,7 +99,7 @@ Section code_order(const SplitList& split, PackBreakdown& breakdown) {
     // and a list without runs of digits (where it is byte order) keeps the frame version 2.
     std::vector<std::uint32_t> rank;
     std::uint64_t most = 0;
-    for (std::uint8_t o = 0; o < reference_orders(FormatVersion::v3); ++o) {
+    for (std::uint8_t o = 0; o < reference_orders(std::min(newest, FormatVersion::v3)); ++o) {
         const auto order = static_cast<ReferenceOrder>(o);
         std::vector<std::uint32_t> candidate = reference_ranks(set, order, false);
         std::uint64_t steps[2] = {};
@@ -131,7 +131,7 @@ Section code_order(const SplitList& split, PackBreakdown& breakdown) {
         if (bytes.size() < best.bytes.size())
             best = {std::move(bytes), {static_cast<std::uint8_t>(model), variant, 0}};
     }
-    if (worth_rewriting(split, best.bytes.size()) &&
+    if (newest >= FormatVersion::v5 && worth_rewriting(split, best.bytes.size()) &&
         rewrite_order_memory(n, d, split_bytes(split)) <= kOrderModelMemoryMost) {
         std::vector<std::string_view> lines(d);
         for (std::size_t k = 0; k < d; ++k)
@@ -145,7 +145,9 @@ Section code_order(const SplitList& split, PackBreakdown& breakdown) {
     }
     // The context model learns from lines that come again: where most lines come once, it
     // costs time and cannot win.
-    if (n < 2 * d || context_order_memory(n, d) > kOrderModelMemoryMost) return best;
+    if (newest < FormatVersion::v4 || n < 2 * d ||
+        context_order_memory(n, d) > kOrderModelMemoryMost)
+        return best;
     Bytes bytes = encode_section([&](RangeEncoder& encoder, Stream& stream) {
         encode_order(encoder, stream, OrderModel::context, split.line_index, set.count);
     });
@@ -161,12 +163,23 @@ std::uint64_t set_byte_limit(const BlockHeader& header) {
     return header.list_bytes - header.lines + (header.bare_last_line ? 1 : 0);
 }
 
-// The context-mixing model's memory with tables of 2^table_bits counters, from its sizes.
-std::uint64_t model_memory(int table_bits) {
-    const std::uint64_t t = std::uint64_t{1} << table_bits;
-    const std::uint64_t small = std::uint64_t{1} << std::min(table_bits + 2, 16);
-    const std::uint64_t maps = std::uint64_t{1} << std::min(table_bits - 3, 16);
-    return 5 * 4 * t + 7 * 4 * (t >> 3) + 8 * 4 * small + 3 * 66 * maps + (std::uint64_t{1} << 20);
+// The context-mixing model's memory with tables of 2^table_bits counters, from its sizes: with
+// the match model, three more tables, the match's table of positions and the set's text twice
+// (it grows by doubling).
+std::uint64_t model_memory(const BlockHeader& header) {
+    const SectionEntry& entry = header.sections[0];
+    const std::uint64_t t = std::uint64_t{1} << entry.variant;
+    const std::uint64_t small = std::uint64_t{1} << std::min(entry.variant + 2, 16);
+    const std::uint64_t maps = std::uint64_t{1} << std::min(entry.variant - 3, 16);
+    const std::uint64_t plain =
+        5 * 4 * t + 7 * 4 * (t >> 3) + 8 * 4 * small + 3 * 66 * maps + (std::uint64_t{1} << 20);
+    if (entry.stage != static_cast<std::uint8_t>(SetStage::context_mixing_match)) return plain;
+    return plain + 4 * 4 * t + 4 * 4 * small + 2 * (set_byte_limit(header) + header.distinct);
+}
+
+bool context_mixing_stage(const SectionEntry& entry) {
+    return entry.stage == static_cast<std::uint8_t>(SetStage::context_mixing) ||
+           entry.stage == static_cast<std::uint8_t>(SetStage::context_mixing_match);
 }
 
 // Decodes the set section into `set`.
@@ -174,10 +187,13 @@ BlockStatus decode_set_section(const BlockHeader& header, std::span<const std::u
                                LineSet& set) {
     const SectionEntry& entry = header.sections[0];
     const auto distinct = static_cast<std::uint32_t>(header.distinct);
-    if (entry.stage == static_cast<std::uint8_t>(SetStage::context_mixing)) {
+    if (context_mixing_stage(entry)) {
         SectionDecoder in(section);
+        const SetContexts kind = entry.stage == static_cast<std::uint8_t>(SetStage::context_mixing)
+                                     ? SetContexts::plain
+                                     : SetContexts::with_match;
         if (!decode_set(in.decoder, in.stream, distinct, set_byte_limit(header), entry.variant,
-                        header.version, most_past_end_reads(header.version, 0), set))
+                        header.version, kind, most_past_end_reads(header.version, 0), set))
             return BlockStatus::damaged;
         return header.version == FormatVersion::v1 || in.ends_exactly() ? BlockStatus::ok
                                                                         : BlockStatus::damaged;
@@ -346,17 +362,21 @@ PackedBlock pack_block(LargeArray<std::uint8_t> bytes, std::uint64_t length,
                                    {kCountsAdaptive, 0, 0}};
                     sizes.counts = sections[1].bytes.size();
                 }
-                sections[2] = code_order(split, sizes);
+                sections[2] = code_order(split, choices.newest_version, sizes);
             } catch (const std::bad_alloc&) {
                 out_of_memory = true;
             }
         },
         [&] {
             try {
+                const bool match = choices.newest_version >= FormatVersion::v6;
                 sections[0] = {encode_section([&](RangeEncoder& encoder, Stream& stream) {
-                                   encode_set(encoder, stream, set, table_bits, FormatVersion::v2);
+                                   encode_set(encoder, stream, set, table_bits, FormatVersion::v2,
+                                              match ? SetContexts::with_match
+                                                    : SetContexts::plain);
                                }),
-                               {static_cast<std::uint8_t>(SetStage::context_mixing),
+                               {static_cast<std::uint8_t>(match ? SetStage::context_mixing_match
+                                                                : SetStage::context_mixing),
                                 static_cast<std::uint8_t>(table_bits), 0}};
                 sizes.set = sections[0].bytes.size();
             } catch (const std::bad_alloc&) {
@@ -375,6 +395,8 @@ PackedBlock pack_block(LargeArray<std::uint8_t> bytes, std::uint64_t length,
 
 FormatVersion least_frame_version(const BlockHeader& header) {
     const SectionEntry& order = header.sections[2];
+    if (header.sections[0].stage == static_cast<std::uint8_t>(SetStage::context_mixing_match))
+        return FormatVersion::v6;
     if (order.stage == static_cast<std::uint8_t>(OrderModel::rewrite)) return FormatVersion::v5;
     if (order.stage == static_cast<std::uint8_t>(OrderModel::context)) return FormatVersion::v4;
     const bool numeric = order.stage >= static_cast<std::uint8_t>(OrderModel::cursor) &&
@@ -392,8 +414,10 @@ bool block_plausible(const BlockHeader& header) {
     const SectionEntry& counts = header.sections[1];
     const SectionEntry& order = header.sections[2];
     bool set_ok;
-    if (set.stage == static_cast<std::uint8_t>(SetStage::context_mixing))
-        set_ok = set.variant >= kSetTableBitsMin && set.variant <= kSetTableBitsMax;
+    if (context_mixing_stage(set))
+        set_ok = set.variant >= kSetTableBitsMin && set.variant <= kSetTableBitsMax &&
+                 (set.stage == static_cast<std::uint8_t>(SetStage::context_mixing) ||
+                  header.version >= FormatVersion::v6);
     else
         set_ok = v1 && set.stage >= static_cast<std::uint8_t>(SetStage::bzip2) &&
                  set.stage <= static_cast<std::uint8_t>(SetStage::zlib) && set.variant == 0;
@@ -427,8 +451,8 @@ std::uint64_t block_memory_bound(const BlockHeader& header) {
     bound += 2 * set_bytes + 64 * header.distinct;
     for (const SectionEntry& section : header.sections)
         bound += section.bytes;
-    if (set.stage == static_cast<std::uint8_t>(SetStage::context_mixing))
-        bound += model_memory(set.variant);
+    if (context_mixing_stage(set))
+        bound += model_memory(header);
     else
         // The library's form, and its window of up to 64 MiB.
         bound += set_bytes + 6 * header.distinct + (std::uint64_t{64} << 20);

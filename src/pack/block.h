@@ -33,6 +33,8 @@ enum class SetStage : std::uint8_t {
     xz = 3,
     brotli = 4,
     zlib = 5,
+    // Version 6: the context-mixing model with the match model; the variant as stage 1's.
+    context_mixing_match = 6,
 };
 inline constexpr std::uint8_t kCountsAdaptive = 1;  // the counts section's one stage
 // The order section's stages are the OrderModel values, with variant 2 * reference + reversed.
@@ -61,6 +63,8 @@ struct PackedBlock {
 // What packing tries, set by the level.
 struct BlockChoices {
     int max_table_bits = 22;  // the set model's largest tables: 2^max_table_bits counters
+    // The newest version whose models packing may use, so that older readers can read it.
+    FormatVersion newest_version = FormatVersion::v6;
 };
 
 // The sizes pack_block finds for each candidate, for tuning and for the benchmark's breakdown.

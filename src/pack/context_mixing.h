@@ -112,7 +112,7 @@ inline constexpr std::int32_t kWeightLimit = std::int32_t{1} << 24;
 // off, small ones once they have settled.
 class Mixer {
   public:
-    static constexpr int kMaxInputs = 8;
+    static constexpr int kMaxInputs = 12;
 
     Mixer(int inputs, std::size_t sets, int rate_floor, int rate_extra, WeightRule rule)
         : inputs_(inputs),

@@ -40,7 +40,7 @@ std::uint64_t block_pack_memory(std::uint64_t block_bytes, std::uint64_t lines, 
     header.list_bytes = block_bytes;
     header.lines = lines;
     header.distinct = std::min(lines, most_distinct_lines(block_bytes));
-    header.sections[0] = {static_cast<std::uint8_t>(SetStage::context_mixing),
+    header.sections[0] = {static_cast<std::uint8_t>(SetStage::context_mixing_match),
                           static_cast<std::uint8_t>(level_choices(level).max_table_bits), 0};
     // The models are tried one after the other.
     const auto tried = [](std::uint64_t memory) {
@@ -63,7 +63,7 @@ std::uint64_t unpack_memory_bound(int level, std::uint64_t block_bytes) {
     header.list_bytes = block_bytes;
     header.lines = block_bytes;
     header.distinct = most_distinct_lines(block_bytes);
-    header.sections[0] = {static_cast<std::uint8_t>(SetStage::context_mixing),
+    header.sections[0] = {static_cast<std::uint8_t>(SetStage::context_mixing_match),
                           static_cast<std::uint8_t>(level_choices(level).max_table_bits),
                           block_bytes};
     return block_memory_bound(header) + block_bytes;
@@ -100,6 +100,8 @@ std::string_view set_stage_name(std::uint8_t stage) {
     switch (static_cast<SetStage>(stage)) {
         case SetStage::context_mixing:
             return "context-mixing";
+        case SetStage::context_mixing_match:
+            return "context-mixing with matches";
         case SetStage::bzip2:
             return "bzip2";
         case SetStage::xz:

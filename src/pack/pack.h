@@ -53,6 +53,9 @@ struct PackSettings {
     std::uint64_t block_bytes = kDefaultBlockBytes;
     unsigned threads = 1;
     std::uint64_t memory_limit = 0;  // 0: none; otherwise fewer threads, or a refusal
+    // The newest version packing may write; an older one makes archives that the readers of
+    // that version read, and gives the bytes the builds of that version wrote.
+    FormatVersion newest_version = FormatVersion::v6;
 };
 
 enum class PackStatus {

@@ -147,7 +147,8 @@ struct Task {
 
 PackResult pack_archive(ByteReader& list, ByteWriter& archive, const PackSettings& settings) {
     PackResult result;
-    const BlockChoices choices = level_choices(settings.level);
+    BlockChoices choices = level_choices(settings.level);
+    choices.newest_version = settings.newest_version;
     const unsigned threads = std::max(1u, settings.threads);
     BlockCutter cutter(list,
                        std::clamp(settings.block_bytes, kSmallestBlockBytes, kLargestBlockBytes));

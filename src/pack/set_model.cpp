@@ -5,6 +5,8 @@
 #include "pack/set_model.h"
 
 #include <algorithm>
+#include <array>
+#include <optional>
 #include <bit>
 #include <string>
 #include <string_view>
@@ -12,6 +14,7 @@
 
 #include "pack/context_mixing.h"
 #include "pack/front_coding.h"
+#include "pack/match_model.h"
 #include "rangecoder/frequency_coder.h"
 
 namespace wordperm {
@@ -19,6 +22,8 @@ namespace {
 
 constexpr int kTerminator = '\n';
 constexpr int kByteContexts = 6;            // contexts of a byte; the first is a direct table
+constexpr int kMatchByteContexts = 9;       // with the match model: the word, order 2, the match
+constexpr int kMatchInputs = 132;           // the match input's counters: none, or by length
 constexpr int kLengthContexts = 7;          // contexts of a prefix length
 constexpr std::uint32_t kLongPrefix = 255;  // prefix lengths from here on leave the bit tree
 
@@ -57,22 +62,25 @@ WeightRule weight_rule(FormatVersion version) {
 
 class SetModel {
   public:
-    SetModel(int table_bits, FormatVersion version)
-        : byte_mask_((1u << table_bits) - 1),
+    SetModel(int table_bits, FormatVersion version, SetContexts kind)
+        : byte_contexts_(kind == SetContexts::with_match ? kMatchByteContexts : kByteContexts),
+          inputs_(kind == SetContexts::with_match ? kMatchByteContexts + 3 : kByteContexts + 2),
+          byte_mask_((1u << table_bits) - 1),
           length_mask_((1u << (table_bits - 3)) - 1),
           position_(make_zeroed_array<Counter>(std::size_t{1} << 16)),
           gap_(make_zeroed_array<Counter>(std::size_t{512} << 8)),
-          byte_mixer_(kByteContexts + 2, 256 * 3, 1, 3, weight_rule(version)),
+          byte_mixer_(inputs_, kind == SetContexts::with_match ? 256 * 3 * 3 : 256 * 3, 1, 3,
+                      weight_rule(version)),
           mixer2_mask_((1u << std::min(table_bits + 2, 16)) - 1),
-          byte_mixer2_(kByteContexts + 2, std::size_t{mixer2_mask_} + 1, 1, 3,
-                       weight_rule(version)),
+          byte_mixer2_(inputs_, std::size_t{mixer2_mask_} + 1, 1, 3, weight_rule(version)),
           apm_mask_((1u << std::min(table_bits - 3, 16)) - 1),
           byte_apm1_(std::size_t{apm_mask_} + 1, 5),
           byte_apm2_(2 * (std::size_t{apm_mask_} + 1), 5),
           length_mixer_(kLengthContexts + 1, 64 * 16, 4, 0, weight_rule(version)),
           length_apm_(256, 7) {
-        for (int i = 1; i < kByteContexts; ++i)
+        for (int i = 1; i < byte_contexts_; ++i)
             bytes_.emplace_back(std::size_t{1} << table_bits);
+        if (kind == SetContexts::with_match) match_.emplace(table_bits);
         for (int i = 0; i < kLengthContexts; ++i)
             lengths_.emplace_back(std::size_t{1} << (table_bits - 3));
     }
@@ -89,6 +97,11 @@ class SetModel {
             if (p > previous.size() || p > room) return false;
         }
         line_.assign(previous.begin(), previous.begin() + static_cast<std::ptrdiff_t>(p));
+        if (match_) {
+            word_ = kWordStart;
+            for (const char c : line_)
+                push_text(static_cast<std::uint8_t>(c));
+        }
         for (std::size_t j = p;; ++j) {
             const bool first = index != 0 && j == p;
             const int lower =
@@ -97,9 +110,13 @@ class SetModel {
             if (lower == 0xFF) return false;
             const int actual = j < known.size() ? static_cast<std::uint8_t>(known[j]) : kTerminator;
             const int c = code_byte(bits, actual, j, j - p, first, lower, previous);
-            if (c == kTerminator) break;
+            if (c == kTerminator) {
+                if (match_) match_->push(kTerminator);
+                break;
+            }
             if (line_.size() == room || !bits.within_code()) return false;
             line_.push_back(static_cast<char>(c));
+            if (match_) push_text(static_cast<std::uint8_t>(c));
         }
         previous_prefix2_ = previous_prefix_;
         previous_prefix_ = p;
@@ -111,15 +128,24 @@ class SetModel {
   private:
     template <typename Bits>
     int code_bit(Bits& bits, int bit, const std::uint32_t* index, std::uint32_t gap_index,
-                 std::size_t set, std::size_t set2, std::size_t apm1, std::size_t apm2) {
-        for (int i = 0; i < kByteContexts + 2; ++i) {
-            const int input =
-                i == kByteContexts + 1 ? 256
-                : i == kByteContexts   ? stretch(counter_p(gap_[gap_index]))
-                : i == 0               ? stretch(counter_p(position_[index[0]]))
-                         : stretch(counter_p(bytes_[static_cast<std::size_t>(i - 1)][index[i]]));
+                 std::size_t match_index, std::size_t set, std::size_t set2, std::size_t apm1,
+                 std::size_t apm2) {
+        // The inputs: the direct context, the first five hashed ones, the gap, a bias, then with
+        // the match model its three hashed contexts and the match.
+        const auto set_input = [&](int i, int input) {
             byte_mixer_.set_input(i, input);
             byte_mixer2_.set_input(i, input);
+        };
+        set_input(0, stretch(counter_p(position_[index[0]])));
+        for (int i = 1; i < kByteContexts; ++i)
+            set_input(i, stretch(counter_p(bytes_[static_cast<std::size_t>(i - 1)][index[i]])));
+        set_input(kByteContexts, stretch(counter_p(gap_[gap_index])));
+        set_input(kByteContexts + 1, 256);
+        if (match_) {
+            for (int i = kByteContexts; i < kMatchByteContexts; ++i)
+                set_input(i + 2,
+                          stretch(counter_p(bytes_[static_cast<std::size_t>(i - 1)][index[i]])));
+            set_input(kMatchByteContexts + 2, stretch(counter_p(match_inputs_[match_index])));
         }
         // Two weight sets, one chosen by the bits of the byte so far and its kind, one by those
         // bits and the byte before, averaged in the logistic domain.
@@ -135,8 +161,9 @@ class SetModel {
         byte_apm2_.update(bit);
         counter_update(position_[index[0]], bit);
         counter_update(gap_[gap_index], bit);
-        for (int i = 1; i < kByteContexts; ++i)
+        for (int i = 1; i < byte_contexts_; ++i)
             counter_update(bytes_[static_cast<std::size_t>(i - 1)][index[i]], bit);
+        if (match_) counter_update(match_inputs_[match_index], bit);
         return bit;
     }
 
@@ -144,8 +171,8 @@ class SetModel {
     // blocks computed again once its high nibble is known.
     struct ByteContexts {
         std::uint64_t position;              // the direct context: position, first, near
-        std::uint32_t hash[kByteContexts];   // of the hashed contexts 1 to kByteContexts - 1
-        std::uint32_t block[kByteContexts];  // their 16-counter block for the current nibble
+        std::uint32_t hash[kMatchByteContexts];   // of the hashed contexts, from 1
+        std::uint32_t block[kMatchByteContexts];  // their 16-counter block for the current nibble
         std::uint32_t gap;                   // the gap table's context
         std::size_t apm2_high;               // the second map's context above the bits so far
         std::uint64_t previous_byte;         // the byte before (c1), 256 at the line's start
@@ -165,7 +192,7 @@ class SetModel {
         const std::uint64_t f = first ? 1 : 0;
         const std::uint64_t near = std::min<std::size_t>(jp, 3);
         const std::uint64_t order3 = c1 | c2 << 9 | c3 << 18;
-        const std::uint64_t context[kByteContexts] = {
+        std::uint64_t context[kMatchByteContexts] = {
             std::min<std::size_t>(j, 31) | f << 5 | near << 6,
             (order3 | f << 27) + (std::uint64_t{2} << 40),
             (order3 | c4 << 27 | f << 36) * 3 + (std::uint64_t{3} << 50),
@@ -178,9 +205,18 @@ class SetModel {
              near << 27) +
                 (std::uint64_t{7} << 50),
         };
+        if (match_) {
+            const auto predicted = static_cast<std::uint64_t>(
+                match_->predicted() < 0 ? 256 : match_->predicted());
+            const std::uint64_t length = std::min<std::size_t>(match_->length(), 15);
+            context[6] = word_ * 16 + 10 + f;
+            context[7] = (c1 | c2 << 9) * 11 + (std::uint64_t{9} << 56);
+            context[8] =
+                (predicted | length << 9 | f << 13 | c1 << 14) * 13 + (std::uint64_t{11} << 58);
+        }
         ByteContexts contexts;
         contexts.position = context[0];
-        for (int i = 1; i < kByteContexts; ++i) {
+        for (int i = 1; i < byte_contexts_; ++i) {
             contexts.hash[i] = hash_context(context[i]);
             contexts.block[i] = contexts.hash[i] << 4;
             bytes_[static_cast<std::size_t>(i - 1)].prefetch(contexts.block[i] & byte_mask_);
@@ -196,7 +232,7 @@ class SetModel {
 
     // The hashed contexts' blocks for the low nibble, once the high one (in c0) is known.
     void rehash_for_low_nibble(ByteContexts& contexts, int c0) {
-        for (int i = 1; i < kByteContexts; ++i) {
+        for (int i = 1; i < byte_contexts_; ++i) {
             contexts.block[i] =
                 hash_context(std::uint64_t{contexts.hash[i]} * 31 + static_cast<std::uint64_t>(c0))
                 << 4;
@@ -223,6 +259,8 @@ class SetModel {
         ByteContexts contexts = byte_contexts(j, jp, first, lower, previous);
         const std::uint64_t c1 = contexts.previous_byte;
         const int least = first ? lower + 1 : 0;  // the smallest value the byte may take
+        const int predicted = match_ ? match_->predicted() : -1;
+        const std::size_t match_length = match_ ? match_->length() : 0;
         int c0 = 1, nibble = 1, low = 0;
         for (int b = 7; b >= 0; --b) {
             bool zero_allowed, one_allowed;
@@ -238,17 +276,27 @@ class SetModel {
             }
             int bit;
             if (zero_allowed && one_allowed) {
-                std::uint32_t index[kByteContexts];
+                std::uint32_t index[kMatchByteContexts];
                 index[0] = static_cast<std::uint32_t>(contexts.position << 8 |
                                                       static_cast<std::uint64_t>(c0));
-                for (int i = 1; i < kByteContexts; ++i)
+                for (int i = 1; i < byte_contexts_; ++i)
                     index[i] =
                         (contexts.block[i] + static_cast<std::uint32_t>(nibble)) & byte_mask_;
+                // The match speaks for this decision while its byte agrees with the bits so
+                // far; the mixer's weights then depend on how long it is.
+                std::size_t match_index = 0, match_weights = 0;
+                if (predicted >= 0 && ((predicted | 256) >> (b + 1)) == c0) {
+                    match_index = 4 + (std::min<std::size_t>(match_length, 31) << 2 |
+                                       (first ? 2u : 0u) |
+                                       static_cast<std::size_t>((predicted >> b) & 1));
+                    match_weights = match_length < 16 ? 1 : 2;
+                }
                 const auto low_bits = static_cast<std::size_t>(c0) | (c1 & 0xFF) << 8;
                 bit = code_bit(
                     bits, (actual >> b) & 1, index,
-                    contexts.gap << 8 | static_cast<std::uint32_t>(c0),
-                    static_cast<std::size_t>(c0 + 256 * contexts.kind), low_bits & mixer2_mask_,
+                    contexts.gap << 8 | static_cast<std::uint32_t>(c0), match_index,
+                    static_cast<std::size_t>(c0 + 256 * contexts.kind) + 768 * match_weights,
+                    low_bits & mixer2_mask_,
                     low_bits & apm_mask_,
                     (static_cast<std::size_t>(c0) | contexts.apm2_high << 8) & (2 * apm_mask_ + 1));
             } else {
@@ -342,6 +390,19 @@ class SetModel {
         return value + bits.uniform(static_cast<std::uint32_t>(actual - kLongPrefix), choices);
     }
 
+    // Appends a byte of the line to the match model's text and the word it is in: the bytes
+    // since the last separator, with that separator.
+    void push_text(std::uint8_t byte) {
+        match_->push(byte);
+        const bool separator = byte == '/' || byte == '.' || byte == '@' || byte == '-' ||
+                               byte == '_' || byte == ' ';
+        word_ = separator ? kWordStart + byte : (word_ + byte + 1) * 0x100000001B3ULL;
+    }
+
+    static constexpr std::uint64_t kWordStart = 0x5555;
+
+    int byte_contexts_;  // kByteContexts, or kMatchByteContexts with the match model
+    int inputs_;         // the byte mixers' inputs
     std::uint32_t byte_mask_, length_mask_;
     LargeArray<Counter> position_;  // direct: position, first-byte flag, distance from p
     // direct: the first byte's lower bound, or how far the byte is from p
@@ -355,6 +416,9 @@ class SetModel {
     Apm byte_apm1_, byte_apm2_;
     Mixer length_mixer_;
     Apm length_apm_;
+    std::optional<MatchModel> match_;                 // with the match model only
+    std::array<Counter, kMatchInputs> match_inputs_{};  // no match, or by length, first, bit
+    std::uint64_t word_ = kWordStart;                 // the hash of the line's last word
     std::string line_;                  // the line being coded, up to the current byte
     std::size_t previous_prefix_ = 0;   // p of the line before
     std::size_t previous_prefix2_ = 0;  // and of the one before that
@@ -368,8 +432,8 @@ int set_table_bits(std::uint64_t form_bytes) {
 }
 
 void encode_set(RangeEncoder& encoder, Stream& stream, const LineSet& set, int table_bits,
-                FormatVersion version) {
-    SetModel model(table_bits, version);
+                FormatVersion version, SetContexts kind) {
+    SetModel model(table_bits, version, kind);
     EncodeBits bits{encoder, stream};
     std::string_view previous;
     for (std::size_t k = 0; k < set.distinct(); ++k) {
@@ -381,8 +445,8 @@ void encode_set(RangeEncoder& encoder, Stream& stream, const LineSet& set, int t
 
 bool decode_set(RangeDecoder& decoder, Stream& stream, std::uint32_t distinct,
                 std::uint64_t byte_limit, int table_bits, FormatVersion version,
-                std::uint64_t most_past_end_reads, LineSet& set) {
-    SetModel model(table_bits, version);
+                SetContexts kind, std::uint64_t most_past_end_reads, LineSet& set) {
+    SetModel model(table_bits, version, kind);
     DecodeBits bits{decoder, stream, most_past_end_reads};
     set.bytes.clear();
     set.start.assign(1, 0);

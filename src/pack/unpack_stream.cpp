@@ -210,7 +210,7 @@ class Unpacker {
             if (start[4] == static_cast<std::uint8_t>(FormatVersion::v1))
                 status = version1(start);
             else if (start[4] >= static_cast<std::uint8_t>(FormatVersion::v2) &&
-                     start[4] <= static_cast<std::uint8_t>(FormatVersion::v5))
+                     start[4] <= static_cast<std::uint8_t>(FormatVersion::v6))
                 status = blocks_frame(static_cast<FormatVersion>(start[4]));
             else
                 status = UnpackStatus::unsupported;

@@ -206,7 +206,6 @@ void expect_coded_against(const std::vector<std::string>& lines, ReferenceOrder 
     EXPECT_EQ(order.variant / 2, static_cast<std::uint8_t>(reference));
     EXPECT_EQ(order.variant % 2 != 0, reversed);
     EXPECT_LT(order.bytes, 16u);
-    EXPECT_EQ(archive[4], reference == ReferenceOrder::numeric ? 3 : 2);
     Bytes restored;
     ASSERT_EQ(unpack(archive, restored, {.threads = 2}), UnpackStatus::ok);
     EXPECT_EQ(restored, list);
@@ -305,10 +304,15 @@ TEST(Pack, NumericBlocksStartAVersion3Frame) {
     for (int i = 1; i <= 600; ++i)
         numbers += std::to_string(i) + "\n";
     const Bytes list = bytes_of(words + numbers + words + numbers);
-    const Bytes archive = pack_list(list, {.block_bytes = kSmallestBlockBytes, .threads = 1});
+    // Without the set's match model, which every block of version 6 has.
+    const auto packed = [&](unsigned threads) {
+        return pack_list(list, {.block_bytes = kSmallestBlockBytes,
+                                .threads = threads,
+                                .newest_version = FormatVersion::v5});
+    };
+    const Bytes archive = packed(1);
     for (const unsigned threads : {2u, 5u})
-        EXPECT_EQ(pack_list(list, {.block_bytes = kSmallestBlockBytes, .threads = threads}),
-                  archive);
+        EXPECT_EQ(packed(threads), archive);
     ArchiveInfo info;
     ASSERT_EQ(describe(archive, info), UnpackStatus::ok);
     EXPECT_EQ(info.frames, 2u);
@@ -367,7 +371,7 @@ TEST(Pack, RefusalsSayWhy) {
     EXPECT_EQ(unpack(bytes_of("hello\n"), restored), UnpackStatus::not_an_archive);
     EXPECT_EQ(unpack({}, restored), UnpackStatus::not_an_archive);
     Bytes newer = archive;
-    newer[4] = 6;
+    newer[4] = 7;
     EXPECT_EQ(unpack(newer, restored), UnpackStatus::unsupported);
     Bytes flagged = archive;
     flagged[5] = 1;
@@ -377,24 +381,32 @@ TEST(Pack, RefusalsSayWhy) {
 }
 
 // A frame's version byte is part of what it says: the numeric order in a version 2 frame, a
-// version 3 frame whose first block does not need it, and an empty version 3 frame are damaged.
+// version 3 frame whose first block does not need it, an empty version 3 frame, the set's match
+// model in a version 5 frame and a version 6 frame without it are damaged.
 TEST(Pack, FrameVersionsHoldTheirOwnOrders) {
     std::string numbers;
     for (int i = 1; i <= 300; ++i)
         numbers += std::to_string(i) + "\n";
-    const Bytes numeric = pack_list(bytes_of(numbers));
-    const Bytes words = pack_list(bytes_of("b\na\nc\n"));
-    const Bytes empty = pack_list({});
-    ASSERT_EQ(numeric[4], 3);
-    ASSERT_EQ(words[4], 2);
-    ASSERT_EQ(empty[4], 2);
-    Bytes restored;
-    EXPECT_EQ(unpack(numeric, restored), UnpackStatus::ok);
-    EXPECT_EQ(restored, bytes_of(numbers));
-    for (const Bytes& archive : {numeric, words, empty}) {
-        Bytes other = archive;
-        other[4] ^= 1;  // 3 and 2 swapped
-        EXPECT_EQ(unpack(other, restored), UnpackStatus::damaged);
+    const PackSettings before_matches{.newest_version = FormatVersion::v5};
+    const struct {
+        Bytes archive;
+        std::uint8_t version, other;
+    } cases[] = {
+        {pack_list(bytes_of(numbers), before_matches), 3, 2},
+        {pack_list(bytes_of("b\na\nc\n"), before_matches), 2, 3},
+        {pack_list({}), 2, 3},
+        {pack_list(bytes_of(numbers)), 6, 5},
+        {pack_list(bytes_of("b\na\nc\n"), before_matches), 2, 6},
+    };
+    for (const auto& [archive, version, other] : cases) {
+        SCOPED_TRACE(::testing::Message() << static_cast<int>(version) << " as "
+                                          << static_cast<int>(other));
+        ASSERT_EQ(archive[4], version);
+        Bytes restored;
+        EXPECT_EQ(unpack(archive, restored), UnpackStatus::ok);
+        Bytes changed = archive;
+        changed[4] = other;
+        EXPECT_EQ(unpack(changed, restored), UnpackStatus::damaged);
     }
 }
 

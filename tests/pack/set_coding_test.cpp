@@ -25,6 +25,13 @@ std::vector<LineSet> sample_sets() {
     std::vector<LineSet> sets = {
         set_of(""), set_of("\n"), set_of("a\nab\nb\n"), set_of("\xff\n\xff\x01\n"),
         set_of(std::string(600, 'q') + "\n" + std::string(900, 'q') + "r\n")};
+    // Paths whose names come again far apart, under other parents: matches, some longer than
+    // the part of a match that is checked.
+    std::string paths;
+    for (int i = 0; i < 3000; ++i)
+        paths += "/" + std::to_string(i % 7) + "/share/" + std::to_string(i * 7919 % 97) +
+                 "-package-with-a-rather-long-name/" + std::to_string(i % 13) + ".txt\n";
+    sets.push_back(set_of(paths));
     for (std::uint64_t seed = 1; seed <= 3; ++seed) {
         sets.push_back(set_of(testing::random_word_file(seed, {.lines = 2000})));
         sets.push_back(set_of(
@@ -34,17 +41,23 @@ std::vector<LineSet> sample_sets() {
 }
 
 TEST(SetCoding, ModelRoundTripsByEachVersionsRules) {
-    for (const FormatVersion version : {FormatVersion::v1, FormatVersion::v2}) {
+    const struct {
+        FormatVersion version;
+        SetContexts kind;
+    } rules[] = {{FormatVersion::v1, SetContexts::plain},
+                 {FormatVersion::v2, SetContexts::plain},
+                 {FormatVersion::v2, SetContexts::with_match}};
+    for (const auto& [version, kind] : rules) {
         for (const LineSet& set : sample_sets()) {
             SCOPED_TRACE(set.distinct());
             const auto d = static_cast<std::uint32_t>(set.distinct());
             const Bytes code = encode_section([&](RangeEncoder& encoder, Stream& stream) {
-                encode_set(encoder, stream, set, kSetTableBitsMin, version);
+                encode_set(encoder, stream, set, kSetTableBitsMin, version, kind);
             });
             LineSet decoded;
             SectionDecoder in(code);
             ASSERT_TRUE(decode_set(in.decoder, in.stream, d, set.bytes.size(), kSetTableBitsMin,
-                                   version, 8, decoded));
+                                   version, kind, 8, decoded));
             EXPECT_TRUE(in.ends_exactly());
             EXPECT_EQ(decoded.bytes, set.bytes);
             EXPECT_EQ(decoded.start, set.start);
@@ -52,7 +65,7 @@ TEST(SetCoding, ModelRoundTripsByEachVersionsRules) {
             if (!set.bytes.empty()) {
                 SectionDecoder again(code);
                 EXPECT_FALSE(decode_set(again.decoder, again.stream, d, set.bytes.size() - 1,
-                                        kSetTableBitsMin, version, 8, decoded));
+                                        kSetTableBitsMin, version, kind, 8, decoded));
             }
         }
     }
@@ -63,16 +76,18 @@ TEST(SetCoding, ModelRoundTripsByEachVersionsRules) {
 // must stop once it has read further past the end than an encoder ever leaves a code.
 TEST(SetCoding, DecodingStopsSoonPastTheCodesEnd) {
     const LineSet set = set_of(testing::random_word_file(4, {.lines = 3000}));
-    const Bytes code = encode_section([&](RangeEncoder& encoder, Stream& stream) {
-        encode_set(encoder, stream, set, 16, FormatVersion::v2);
-    });
-    for (const std::size_t kept : {std::size_t{0}, std::size_t{1}, code.size() / 2}) {
-        SCOPED_TRACE(kept);
-        SectionDecoder in(std::span<const std::uint8_t>(code).first(kept));
-        LineSet decoded;
-        EXPECT_FALSE(decode_set(in.decoder, in.stream, UINT32_MAX, UINT32_MAX - 1, 16,
-                                FormatVersion::v2, 8, decoded));
-        EXPECT_LE(in.memory.past_end_reads(), 9u);
+    for (const SetContexts kind : {SetContexts::plain, SetContexts::with_match}) {
+        const Bytes code = encode_section([&](RangeEncoder& encoder, Stream& stream) {
+            encode_set(encoder, stream, set, 16, FormatVersion::v2, kind);
+        });
+        for (const std::size_t kept : {std::size_t{0}, std::size_t{1}, code.size() / 2}) {
+            SCOPED_TRACE(kept);
+            SectionDecoder in(std::span<const std::uint8_t>(code).first(kept));
+            LineSet decoded;
+            EXPECT_FALSE(decode_set(in.decoder, in.stream, UINT32_MAX, UINT32_MAX - 1, 16,
+                                    FormatVersion::v2, kind, 8, decoded));
+            EXPECT_LE(in.memory.past_end_reads(), 9u);
+        }
     }
 }
 
