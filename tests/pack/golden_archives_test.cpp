@@ -1,6 +1,7 @@
 // Archives that released builds wrote: each must unpack, in this build and every later one, on
-// every machine, to the list it was made from, which is pinned by its size and SHA-256. Version 2
-// and 3 archives are also what this build writes: packing the list again gives the same bytes.
+// every machine, to the list it was made from, which is pinned by its size and SHA-256. The
+// archives of versions 2 to 6 are also what this build writes: packing the list again, for
+// readers of the archive's version, gives the same bytes.
 //
 // The version 1 archives below were written once by the version 1 writer and are never made
 // again. Their lists were chosen to reach every path of every decoder: each order model
@@ -11,7 +12,8 @@
 // learning rates far down their schedule), bare last lines, and the set coded by each library
 // stage. A change to any constant of a decoder makes one of them fail to unpack. The version 2
 // archives reach the same paths of version 2's models, and block edges; the version 3 ones the
-// numeric order, and a version 2 frame followed by a version 3 one.
+// numeric order, and a version 2 frame followed by a version 3 one; the version 6 ones the set's
+// match model under every order model.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -298,6 +300,36 @@ TEST(GoldenArchives, VersionFiveUnpacksAndIsWhatPackingWrites) {
         if (block.header.sections[2].stage == static_cast<std::uint8_t>(OrderModel::rewrite))
             variants.insert(block.header.sections[2].variant);
     EXPECT_EQ(variants, (std::set<std::uint8_t>{0, 6}));
+}
+
+TEST(GoldenArchives, VersionSixUnpacksAndIsWhatPackingWrites) {
+    const WrittenArchive archives[] = {
+        // The set's match model: paths whose names come again under other parents, e-mail
+        // addresses, names repeated far apart longer than the bytes a match checks, lines of
+        // 300 bytes, bytes above 127, an empty line, the last line bare.
+        {{"wordpack-6/matches.wpk", 94698,
+          "4f4701099f6783e5f88c34ee7f6f71ce206849b0ca6810455f90c7ede88c7241"},
+         kDefaultBlockBytes,
+         FormatVersion::v6},
+        // Words in byte order, shuffled, moved a little, in case-folded order, numbers, a text
+        // and the forms of stems, in blocks of 4 KiB: every order model and reference order
+        // but one, in blocks whose sets have the match model with tables of 2^12.
+        {{"wordpack-6/frames.wpk", 61476,
+          "5143ccf19845d005afe700221b90e9d68967cb607554954917304aeb4986a488"},
+         4 << 10,
+         FormatVersion::v6},
+    };
+    for (const WrittenArchive& written : archives)
+        expect_unpacks_and_written_again(written);
+    const ArchiveInfo info = described("wordpack-6/frames.wpk");
+    EXPECT_EQ(info.frames, 1u);
+    std::set<std::uint8_t> order_stages;
+    for (const auto& block : info.blocks) {
+        EXPECT_EQ(block.header.sections[0].stage,
+                  static_cast<std::uint8_t>(SetStage::context_mixing_match));
+        order_stages.insert(block.header.sections[2].stage);
+    }
+    EXPECT_EQ(order_stages.size(), 5u);
 }
 
 // The lists below are made here, from std::mt19937 (whose output the C++ standard fixes), so that
