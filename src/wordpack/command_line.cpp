@@ -28,7 +28,7 @@ const char* const kPackHelp =
     "  -T, --threads=N       use N threads (0, the default: one per core)\n"
     "      --block-size=SIZE pack at most SIZE of the list in a block (default 64MiB)\n"
     "  -M, --memlimit=SIZE   use at most about SIZE of memory (0: no limit); unpacking refuses\n"
-    "                        a block that needs more, by default more than 1.6GiB\n"
+    "                        a block that needs more, by default more than 1.7GiB\n"
     "  -v, --verbose         report each file, with progress for long runs, on standard error\n"
     "  -q, --quiet           report nothing but errors\n"
     "  -h, --help            show this help and exit\n"
