@@ -47,7 +47,9 @@ TEST(SetCoding, ModelRoundTripsByEachVersionsRules) {
     } rules[] = {{FormatVersion::v1, SetContexts::plain},
                  {FormatVersion::v2, SetContexts::plain},
                  {FormatVersion::v2, SetContexts::with_match}};
-    for (const auto& [version, kind] : rules) {
+    for (const auto& rule : rules) {
+        const FormatVersion version = rule.version;
+        const SetContexts kind = rule.kind;
         for (const LineSet& set : sample_sets()) {
             SCOPED_TRACE(set.distinct());
             const auto d = static_cast<std::uint32_t>(set.distinct());
