@@ -16,7 +16,7 @@
 namespace wordperm {
 namespace {
 
-struct Shape {
+struct SortInputShape {
     const char* name;
     std::uint32_t lines;
     std::string alphabet;      // empty: every byte value but the line feed
@@ -25,7 +25,7 @@ struct Shape {
     bool bare_last;
 };
 
-void expect_sorted_and_marked(const Shape& shape, std::uint64_t seed, LineOrder order) {
+void expect_sorted_and_marked(const SortInputShape& shape, std::uint64_t seed, LineOrder order) {
     std::mt19937_64 random(seed);
     std::vector<std::string> lines(shape.lines);
     for (std::string& line : lines) {
@@ -58,7 +58,7 @@ void expect_sorted_and_marked(const Shape& shape, std::uint64_t seed, LineOrder 
 
 TEST(LineRadixSort, ByteOrderAndEqualNeighboursMarked) {
     const std::string long_start(300, 'q');
-    const Shape shapes[] = {
+    const SortInputShape shapes[] = {
         {"few letters, many repeats", 500, "ab", 5, "", false},
         {"every byte value", 2000, "", 9, "", true},
         {"low bytes around the line feed", 2000, std::string("\0\t\x0b\r", 4), 6, "", true},
@@ -68,7 +68,7 @@ TEST(LineRadixSort, ByteOrderAndEqualNeighboursMarked) {
         {"enough lines for two threads", 70000, "abcdefghij", 7, "", true},
     };
     for (const LineOrder order : {LineOrder::with_line_feed, LineOrder::prefix_first}) {
-        for (const Shape& shape : shapes) {
+        for (const SortInputShape& shape : shapes) {
             for (std::uint64_t seed = 1; seed <= 3; ++seed) {
                 SCOPED_TRACE(std::string(shape.name) + ", seed " + std::to_string(seed) +
                              (order == LineOrder::prefix_first ? ", prefix first" : ""));

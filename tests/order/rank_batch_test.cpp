@@ -52,13 +52,13 @@ Values batch_positions(const Values& d, int level_bits = kRankBatchLevelBits) {
     return x;
 }
 
-enum class Order { random, identity, reverse };
+enum class PermutationKind { random, identity, reverse };
 
-Values make_permutation(std::uint32_t n, Order order, std::mt19937_64& random) {
+Values make_permutation(std::uint32_t n, PermutationKind order, std::mt19937_64& random) {
     Values x(n);
     std::iota(x.begin(), x.end(), std::uint32_t{0});
-    if (order == Order::reverse) std::reverse(x.begin(), x.end());
-    if (order == Order::random) std::shuffle(x.begin(), x.end(), random);
+    if (order == PermutationKind::reverse) std::reverse(x.begin(), x.end());
+    if (order == PermutationKind::random) std::shuffle(x.begin(), x.end(), random);
     return x;
 }
 
@@ -77,7 +77,7 @@ void expect_matches_tree(const Values& x, int level_bits) {
 TEST(RankBatchVersusTree, TheTreeAgreesWithASortedVector) {
     std::mt19937_64 random(1000);
     for (std::uint32_t n = 0; n <= 70; ++n) {
-        for (const Order order : {Order::identity, Order::reverse, Order::random}) {
+        for (const PermutationKind order : {PermutationKind::identity, PermutationKind::reverse, PermutationKind::random}) {
             SCOPED_TRACE("N = " + std::to_string(n) + ", order " +
                          std::to_string(static_cast<int>(order)));
             RankTree separate, by_rank, by_select;
@@ -128,7 +128,7 @@ TEST(RankBatchVersusTree, EveryLengthUpTo300AtNarrowAndDefaultWidths) {
     std::mt19937_64 random(20240601);
     for (const int level_bits : {1, 3, kRankBatchLevelBits}) {
         for (std::uint32_t n = 0; n <= 300; ++n) {
-            for (const Order order : {Order::random, Order::identity, Order::reverse}) {
+            for (const PermutationKind order : {PermutationKind::random, PermutationKind::identity, PermutationKind::reverse}) {
                 SCOPED_TRACE("level_bits = " + std::to_string(level_bits) +
                              ", N = " + std::to_string(n) + ", order " +
                              std::to_string(static_cast<int>(order)));
@@ -158,7 +158,7 @@ TEST(RankBatchVersusTree, LengthsAroundSplitBoundaries) {
             SCOPED_TRACE("level_bits = " + std::to_string(c.level_bits) +
                          ", N = " + std::to_string(n) + ", seed " + std::to_string(seed));
             std::mt19937_64 random(seed);
-            expect_matches_tree(make_permutation(n, Order::random, random), c.level_bits);
+            expect_matches_tree(make_permutation(n, PermutationKind::random, random), c.level_bits);
         }
     }
 }
@@ -171,7 +171,7 @@ TEST(RankBatchVersusTree, RandomLengthsUpTo200000) {
         const auto n = static_cast<std::uint32_t>(random() % 200001);
         const int level_bits = 1 + static_cast<int>(random() % kRankBatchLevelBits);
         SCOPED_TRACE("level_bits = " + std::to_string(level_bits) + ", N = " + std::to_string(n));
-        expect_matches_tree(make_permutation(n, Order::random, random), level_bits);
+        expect_matches_tree(make_permutation(n, PermutationKind::random, random), level_bits);
     }
 }
 
@@ -203,7 +203,7 @@ TEST(RankBatchVersusTree, ArbitraryRanksSelectTheTreesPositions) {
 TEST(RankBatchVersusTree, OrdersNextToTheIdentityAndTheReversal) {
     for (const std::uint32_t n : {2u, 3u, 1000u}) {
         std::mt19937_64 random(n);
-        for (const Order order : {Order::identity, Order::reverse}) {
+        for (const PermutationKind order : {PermutationKind::identity, PermutationKind::reverse}) {
             Values x = make_permutation(n, order, random);
             SCOPED_TRACE("N = " + std::to_string(n) + ", order " +
                          std::to_string(static_cast<int>(order)));
@@ -223,7 +223,7 @@ TEST(RankBatchVersusTree, NearlySortedOrdersAndTheirFarMoves) {
     std::mt19937_64 random(31);
     for (const std::uint32_t n : {1u, 64u, 65u, 4095u, 4096u, 4097u, 30000u}) {
         for (const std::uint32_t far_moves : {0u, 5u, 200u}) {
-            Values x = make_permutation(n, Order::identity, random);
+            Values x = make_permutation(n, PermutationKind::identity, random);
             for (std::uint32_t i = 0; i + 1 < n; ++i)
                 if (random() % 4 == 0)
                     std::swap(

@@ -35,10 +35,10 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-const std::filesystem::path kGoldenDirectory = WORDPERM_GOLDEN_DIR;
+const std::filesystem::path kGoldenArchiveDirectory = WORDPERM_GOLDEN_DIR;
 
 Bytes read_golden(const std::filesystem::path& name) {
-    std::ifstream file(kGoldenDirectory / name, std::ios::binary);
+    std::ifstream file(kGoldenArchiveDirectory / name, std::ios::binary);
     EXPECT_TRUE(file) << name;
     return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }

@@ -169,7 +169,7 @@ TEST(Pack, ConcatenatedArchivesGiveTheConcatenatedLists) {
 
 // The keys of the reference orders, written plainly: the lines are sorted by key, then by
 // their bytes. Only the accented letters the test uses are folded.
-std::string dictionary_key(const std::string& line, bool fold) {
+std::string sample_dictionary_key(const std::string& line, bool fold) {
     std::string key;
     for (const char c : line)
         if (std::isalnum(static_cast<unsigned char>(c)) || c == ' ' || c == '\t')
@@ -177,7 +177,7 @@ std::string dictionary_key(const std::string& line, bool fold) {
     return key;
 }
 
-std::string accents_key(std::string line) {
+std::string sample_accents_key(std::string line) {
     for (const auto& [accented, base] : {std::pair<std::string, std::string>{"\xc3\xa9", "e"},
                                          {"\xc3\xa0", "a"},
                                          {"\xc5\x93", "oe"},
@@ -241,11 +241,11 @@ TEST(Pack, KnownOrdersCostNearlyNothing) {
     const Case cases[] = {
         {words, ReferenceOrder::byte, false},
         {std::vector<std::string>(words.rbegin(), words.rend()), ReferenceOrder::byte, true},
-        {sorted_by([](const std::string& w) { return dictionary_key(w, false); }),
+        {sorted_by([](const std::string& w) { return sample_dictionary_key(w, false); }),
          ReferenceOrder::dictionary, false},
-        {sorted_by([](const std::string& w) { return dictionary_key(w, true); }),
+        {sorted_by([](const std::string& w) { return sample_dictionary_key(w, true); }),
          ReferenceOrder::dictionary_folded, false},
-        {sorted_by(accents_key), ReferenceOrder::accents_folded, false},
+        {sorted_by(sample_accents_key), ReferenceOrder::accents_folded, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.reference));

@@ -24,7 +24,7 @@ using testing::random_word_file;
 using testing::WordFileShape;
 using Bytes = std::vector<std::uint8_t>;
 
-std::span<const std::uint8_t> bytes_of(std::string_view text) {
+std::span<const std::uint8_t> byte_view(std::string_view text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
@@ -77,7 +77,7 @@ std::string plain_decode(const std::string& sorted, const std::string& code) {
     const std::uint32_t n = table.line_count;
     RankTree tree;
     tree_build(tree, n);
-    MemoryStream input(bytes_of(code));
+    MemoryStream input(byte_view(code));
     RangeDecoder decoder;
     decoder_init(decoder, input.stream());
     std::string out;

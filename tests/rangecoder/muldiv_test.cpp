@@ -14,32 +14,32 @@ namespace {
 constexpr std::uint64_t kTwo32 = std::uint64_t{1} << 32;
 constexpr std::uint64_t kTwo63 = std::uint64_t{1} << 63;
 
-struct U128 {
+struct Words128 {
     std::uint64_t high = 0;
     std::uint64_t low = 0;
 };
 
-U128 add(U128 x, U128 y) {
+Words128 add(Words128 x, Words128 y) {
     const std::uint64_t low = x.low + y.low;
     return {x.high + y.high + (low < x.low ? 1 : 0), low};
 }
 
-U128 shift_left(U128 x, int bits) {
+Words128 shift_left(Words128 x, int bits) {
     if (bits == 0) return x;
     return {(x.high << bits) | (x.low >> (64 - bits)), x.low << bits};
 }
 
 // Shift-and-add: the sum of a << i over the set bits i of b.
-U128 reference_product(std::uint64_t a, std::uint64_t b) {
-    U128 product;
+Words128 reference_product(std::uint64_t a, std::uint64_t b) {
+    Words128 product;
     for (int i = 0; i < 64; ++i)
-        if ((b >> i) & 1) product = add(product, shift_left(U128{0, a}, i));
+        if ((b >> i) & 1) product = add(product, shift_left(Words128{0, a}, i));
     return product;
 }
 
 // Restoring division, one dividend bit at a time from the top; the quotient keeps its low 64
 // bits. The remainder is below c, so doubling it needs one extra bit, kept in `overflow`.
-std::uint64_t reference_divide(U128 dividend, std::uint64_t c) {
+std::uint64_t reference_divide(Words128 dividend, std::uint64_t c) {
     std::uint64_t quotient = 0, remainder = 0;
     for (int i = 127; i >= 0; --i) {
         const std::uint64_t bit =
@@ -59,12 +59,12 @@ std::uint64_t reference_muldiv(std::uint64_t a, std::uint64_t b, std::uint64_t c
     return reference_divide(reference_product(a, b), c);
 }
 
-struct Case {
+struct MulDivCase {
     std::uint64_t a, b, c, expected;
 };
 
 TEST(MulDiv, WorkedExamplesIncludingWrappedQuotients) {
-    const Case cases[] = {
+    const MulDivCase cases[] = {
         {0, 12345, 7, 0},
         {12345, 0, 7, 0},
         {0, kAllOnes, kAllOnes, 0},
@@ -78,8 +78,8 @@ TEST(MulDiv, WorkedExamplesIncludingWrappedQuotients) {
         {kTwo63, 6, 3, 0},
         {kAllOnes, kAllOnes, 1, 1},
     };
-    for (const Case& k : cases) {
-        SCOPED_TRACE(testing::Message() << std::hex << k.a << " * " << k.b << " / " << k.c);
+    for (const MulDivCase& k : cases) {
+        SCOPED_TRACE(::testing::Message() << std::hex << k.a << " * " << k.b << " / " << k.c);
         EXPECT_EQ(reference_muldiv(k.a, k.b, k.c), k.expected);
         EXPECT_EQ(muldiv64(k.a, k.b, k.c), k.expected);
         EXPECT_EQ(muldiv64_portable(k.a, k.b, k.c), k.expected);
@@ -94,7 +94,7 @@ TEST(MulDiv, PortableAndFastMatchReferenceOnEdgeAndRandomOperands) {
                                    kTwo32 + 1, kTwo63 - 1, kTwo63, kTwo63 + 1, kAllOnes - 1,
                                    kAllOnes};
     for (const std::uint64_t seed : {1u, 2u, 3u}) {
-        SCOPED_TRACE(testing::Message() << "seed " << seed);
+        SCOPED_TRACE(::testing::Message() << "seed " << seed);
         std::mt19937_64 random(seed);
         auto edge = [&] { return edges[random() % std::size(edges)]; };
         auto divisor = [&]() -> std::uint64_t {
@@ -131,7 +131,7 @@ TEST(MulDiv, PortableAndFastMatchReferenceOnEdgeAndRandomOperands) {
                 }
             };
             const std::uint64_t a = operand(), b = operand();
-            SCOPED_TRACE(testing::Message() << std::hex << a << " * " << b << " / " << c);
+            SCOPED_TRACE(::testing::Message() << std::hex << a << " * " << b << " / " << c);
             const std::uint64_t expected = reference_muldiv(a, b, c);
             ASSERT_EQ(muldiv64_portable(a, b, c), expected);
             ASSERT_EQ(muldiv64(a, b, c), expected);
@@ -151,10 +151,10 @@ TEST(SplitPoint, MatchesExactSplitForFullAndPartialIntervals) {
                 i < 3 ? std::uint64_t{2} + static_cast<std::uint64_t>(i) * (kTwo32 / 2 - 2)
                       : 2 + random() % (kTwo32 - 2);
             for (const std::uint64_t k : {std::uint64_t{0}, std::uint64_t{1}, t / 2, t - 1, t}) {
-                SCOPED_TRACE(testing::Message()
+                SCOPED_TRACE(::testing::Message()
                              << std::hex << "range " << range << " k " << k << " t " << t);
-                const U128 dividend =
-                    range == kAllOnes ? U128{k, 0} : reference_product(k, range + 1);
+                const Words128 dividend =
+                    range == kAllOnes ? Words128{k, 0} : reference_product(k, range + 1);
                 ASSERT_EQ(split_point(range, k, t), reference_divide(dividend, t));
             }
         }

@@ -8,7 +8,7 @@ namespace {
 
 using Action = ParsedCommandLine::Action;
 
-struct Row {
+struct ArgumentsRow {
     std::vector<std::string> arguments;
     Action action;
     Operation operation = Operation::pack;
@@ -20,7 +20,7 @@ struct Row {
 };
 
 TEST(PackCommandLine, ArgumentsGiveTheirOptions) {
-    const Row rows[] = {
+    const ArgumentsRow rows[] = {
         {{}, Action::run},
         {{"words"}, Action::run, Operation::pack, false, {}, false, 1, {"words"}},
         {{"-dc", "a.wpk"}, Action::run, Operation::unpack, true, {}, false, 1, {"a.wpk"}},
@@ -48,7 +48,7 @@ TEST(PackCommandLine, ArgumentsGiveTheirOptions) {
         {{"-c", "a", "b"}, Action::run, Operation::pack, true, {}, false, 1, {"a", "b"}},
         {{"-dc", "a", "b"}, Action::run, Operation::unpack, true, {}, false, 1, {"a", "b"}},
     };
-    for (const Row& row : rows) {
+    for (const ArgumentsRow& row : rows) {
         std::string joined;
         for (const std::string& argument : row.arguments)
             joined += argument + ' ';

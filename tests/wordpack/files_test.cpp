@@ -18,7 +18,7 @@ namespace {
 using namespace ::wordperm::testing;
 namespace fs = std::filesystem;
 
-constexpr const char* kUnfinished = ".wordpack-unfinished-";
+constexpr const char* kWordpackUnfinished = ".wordpack-unfinished-";
 
 CliResult wordpack(std::vector<std::string> args, std::string stdin_file = "/dev/null") {
     Launch launch;
@@ -313,9 +313,9 @@ TEST_F(PackFiles, InterruptRemovesTheTemporaryFile) {
         launch.while_running = [&](pid_t child) {
             // The run waits in its read of the FIFO, its temporary file in place.
             const int fifo = ::open((dir / "fifo").c_str(), O_RDWR);
-            EXPECT_TRUE(wait_for([&] { return count_unfinished(dir.path(), kUnfinished) == 1; }));
+            EXPECT_TRUE(wait_for([&] { return count_unfinished(dir.path(), kWordpackUnfinished) == 1; }));
             // No other user may read what the run writes.
-            EXPECT_TRUE(only_the_owner_may_read(dir.path(), kUnfinished));
+            EXPECT_TRUE(only_the_owner_may_read(dir.path(), kWordpackUnfinished));
             ::kill(child, signal_number);
             ::close(fifo);
         };
