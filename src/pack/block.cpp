@@ -372,8 +372,7 @@ PackedBlock pack_block(LargeArray<std::uint8_t> bytes, std::uint64_t length,
                 const bool match = choices.newest_version >= FormatVersion::v6;
                 sections[0] = {encode_section([&](RangeEncoder& encoder, Stream& stream) {
                                    encode_set(encoder, stream, set, table_bits, FormatVersion::v2,
-                                              match ? SetContexts::with_match
-                                                    : SetContexts::plain);
+                                              match ? SetContexts::with_match : SetContexts::plain);
                                }),
                                {static_cast<std::uint8_t>(match ? SetStage::context_mixing_match
                                                                 : SetStage::context_mixing),

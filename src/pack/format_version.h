@@ -2,9 +2,9 @@
 // version 2 frames, version 3 frames for the blocks that need the numeric reference order, and
 // version 4 frames for the blocks that need the context order model, version 5 frames for those
 // that need the rewrite order model, and version 6 frames for those whose set has the match model
-// (every block packing writes now): each version is the one before it with more allowed,
-// so a frame takes the least version it can and the archives of earlier builds stay what packing
-// writes. Where a model's rules differ between versions, the model takes the version; versions
+// (every block packing writes now): each version is the one before it with more allowed, so a
+// frame takes the least version it can, and packing for the readers of an earlier version
+// (PackSettings::newest_version) writes what the builds of that version wrote. Where a model's rules differ between versions, the model takes the version; versions
 // 2 to 6 code everything alike.
 #pragma once
 

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <array>
-#include <optional>
 #include <bit>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -206,8 +206,8 @@ class SetModel {
                 (std::uint64_t{7} << 50),
         };
         if (match_) {
-            const auto predicted = static_cast<std::uint64_t>(
-                match_->predicted() < 0 ? 256 : match_->predicted());
+            const auto predicted =
+                static_cast<std::uint64_t>(match_->predicted() < 0 ? 256 : match_->predicted());
             const std::uint64_t length = std::min<std::size_t>(match_->length(), 15);
             context[6] = word_ * 16 + 10 + f;
             context[7] = (c1 | c2 << 9) * 11 + (std::uint64_t{9} << 56);
@@ -286,9 +286,9 @@ class SetModel {
                 // far; the mixer's weights then depend on how long it is.
                 std::size_t match_index = 0, match_weights = 0;
                 if (predicted >= 0 && ((predicted | 256) >> (b + 1)) == c0) {
-                    match_index = 4 + (std::min<std::size_t>(match_length, 31) << 2 |
-                                       (first ? 2u : 0u) |
-                                       static_cast<std::size_t>((predicted >> b) & 1));
+                    match_index =
+                        4 + (std::min<std::size_t>(match_length, 31) << 2 | (first ? 2u : 0u) |
+                             static_cast<std::size_t>((predicted >> b) & 1));
                     match_weights = match_length < 16 ? 1 : 2;
                 }
                 const auto low_bits = static_cast<std::size_t>(c0) | (c1 & 0xFF) << 8;
@@ -296,8 +296,7 @@ class SetModel {
                     bits, (actual >> b) & 1, index,
                     contexts.gap << 8 | static_cast<std::uint32_t>(c0), match_index,
                     static_cast<std::size_t>(c0 + 256 * contexts.kind) + 768 * match_weights,
-                    low_bits & mixer2_mask_,
-                    low_bits & apm_mask_,
+                    low_bits & mixer2_mask_, low_bits & apm_mask_,
                     (static_cast<std::size_t>(c0) | contexts.apm2_high << 8) & (2 * apm_mask_ + 1));
             } else {
                 bit = zero_allowed ? 0 : 1;
@@ -394,8 +393,8 @@ class SetModel {
     // since the last separator, with that separator.
     void push_text(std::uint8_t byte) {
         match_->push(byte);
-        const bool separator = byte == '/' || byte == '.' || byte == '@' || byte == '-' ||
-                               byte == '_' || byte == ' ';
+        const bool separator =
+            byte == '/' || byte == '.' || byte == '@' || byte == '-' || byte == '_' || byte == ' ';
         word_ = separator ? kWordStart + byte : (word_ + byte + 1) * 0x100000001B3ULL;
     }
 
@@ -416,9 +415,9 @@ class SetModel {
     Apm byte_apm1_, byte_apm2_;
     Mixer length_mixer_;
     Apm length_apm_;
-    std::optional<MatchModel> match_;                 // with the match model only
+    std::optional<MatchModel> match_;                   // with the match model only
     std::array<Counter, kMatchInputs> match_inputs_{};  // no match, or by length, first, bit
-    std::uint64_t word_ = kWordStart;                 // the hash of the line's last word
+    std::uint64_t word_ = kWordStart;                   // the hash of the line's last word
     std::string line_;                  // the line being coded, up to the current byte
     std::size_t previous_prefix_ = 0;   // p of the line before
     std::size_t previous_prefix2_ = 0;  // and of the one before that
@@ -444,8 +443,8 @@ void encode_set(RangeEncoder& encoder, Stream& stream, const LineSet& set, int t
 }
 
 bool decode_set(RangeDecoder& decoder, Stream& stream, std::uint32_t distinct,
-                std::uint64_t byte_limit, int table_bits, FormatVersion version,
-                SetContexts kind, std::uint64_t most_past_end_reads, LineSet& set) {
+                std::uint64_t byte_limit, int table_bits, FormatVersion version, SetContexts kind,
+                std::uint64_t most_past_end_reads, LineSet& set) {
     SetModel model(table_bits, version, kind);
     DecodeBits bits{decoder, stream, most_past_end_reads};
     set.bytes.clear();

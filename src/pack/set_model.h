@@ -50,7 +50,7 @@ void encode_set(RangeEncoder& encoder, Stream& stream, const LineSet& set, int t
 // grows with the lines decoded; the tables' pages are taken as the decoding reaches them. Throws
 // std::bad_alloc.
 bool decode_set(RangeDecoder& decoder, Stream& stream, std::uint32_t distinct,
-                std::uint64_t byte_limit, int table_bits, FormatVersion version,
-                SetContexts kind, std::uint64_t most_past_end_reads, LineSet& set);
+                std::uint64_t byte_limit, int table_bits, FormatVersion version, SetContexts kind,
+                std::uint64_t most_past_end_reads, LineSet& set);
 
 }  // namespace wordperm

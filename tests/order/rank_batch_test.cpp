@@ -77,7 +77,8 @@ void expect_matches_tree(const Values& x, int level_bits) {
 TEST(RankBatchVersusTree, TheTreeAgreesWithASortedVector) {
     std::mt19937_64 random(1000);
     for (std::uint32_t n = 0; n <= 70; ++n) {
-        for (const PermutationKind order : {PermutationKind::identity, PermutationKind::reverse, PermutationKind::random}) {
+        for (const PermutationKind order :
+             {PermutationKind::identity, PermutationKind::reverse, PermutationKind::random}) {
             SCOPED_TRACE("N = " + std::to_string(n) + ", order " +
                          std::to_string(static_cast<int>(order)));
             RankTree separate, by_rank, by_select;
@@ -128,7 +129,8 @@ TEST(RankBatchVersusTree, EveryLengthUpTo300AtNarrowAndDefaultWidths) {
     std::mt19937_64 random(20240601);
     for (const int level_bits : {1, 3, kRankBatchLevelBits}) {
         for (std::uint32_t n = 0; n <= 300; ++n) {
-            for (const PermutationKind order : {PermutationKind::random, PermutationKind::identity, PermutationKind::reverse}) {
+            for (const PermutationKind order :
+                 {PermutationKind::random, PermutationKind::identity, PermutationKind::reverse}) {
                 SCOPED_TRACE("level_bits = " + std::to_string(level_bits) +
                              ", N = " + std::to_string(n) + ", order " +
                              std::to_string(static_cast<int>(order)));

@@ -169,8 +169,8 @@ TEST(HostileArchives, BytesAfterASectionsCodeAreDamage) {
         ASSERT_EQ(header.version, frame);
         const std::size_t at = kFrameHeaderBytes + block_header_bytes(header).size();
         for (std::size_t spoilt = 0; spoilt < kSections; ++spoilt) {
-            SCOPED_TRACE(::testing::Message() << "version " << static_cast<int>(frame) << ", section "
-                                              << spoilt);
+            SCOPED_TRACE(::testing::Message()
+                         << "version " << static_cast<int>(frame) << ", section " << spoilt);
             ASSERT_GT(header.sections[spoilt].bytes, 0u);
             BlockHeader longer = header;
             Bytes sections;

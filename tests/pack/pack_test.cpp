@@ -399,8 +399,8 @@ TEST(Pack, FrameVersionsHoldTheirOwnOrders) {
         {pack_list(bytes_of("b\na\nc\n"), before_matches), 2, 6},
     };
     for (const auto& [archive, version, other] : cases) {
-        SCOPED_TRACE(::testing::Message() << static_cast<int>(version) << " as "
-                                          << static_cast<int>(other));
+        SCOPED_TRACE(::testing::Message()
+                     << static_cast<int>(version) << " as " << static_cast<int>(other));
         ASSERT_EQ(archive[4], version);
         Bytes restored;
         EXPECT_EQ(unpack(archive, restored), UnpackStatus::ok);

@@ -313,7 +313,8 @@ TEST_F(PackFiles, InterruptRemovesTheTemporaryFile) {
         launch.while_running = [&](pid_t child) {
             // The run waits in its read of the FIFO, its temporary file in place.
             const int fifo = ::open((dir / "fifo").c_str(), O_RDWR);
-            EXPECT_TRUE(wait_for([&] { return count_unfinished(dir.path(), kWordpackUnfinished) == 1; }));
+            EXPECT_TRUE(
+                wait_for([&] { return count_unfinished(dir.path(), kWordpackUnfinished) == 1; }));
             // No other user may read what the run writes.
             EXPECT_TRUE(only_the_owner_may_read(dir.path(), kWordpackUnfinished));
             ::kill(child, signal_number);
