@@ -133,8 +133,21 @@ std::unique_ptr<OutputFile> open_output(const PackCommand& command, const std::s
     return output;
 }
 
-std::string mebibytes(std::uint64_t bytes) {
-    return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MiB";
+// In tenths of a MiB, a need rounded up and a limit down, so that a need over the limit never
+// reads as equal to it.
+std::string tenths_of_mebibytes(std::uint64_t tenths) {
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MiB";
+}
+
+// The whole MiB and the rest apart: a hostile header's need is near 2^64.
+std::string mebibytes_up(std::uint64_t bytes) {
+    const std::uint64_t rest = bytes & ((1 << 20) - 1);
+    return tenths_of_mebibytes((bytes >> 20) * 10 + ((rest * 10 + (1 << 20) - 1) >> 20));
+}
+
+std::string mebibytes_down(std::uint64_t bytes) {
+    const std::uint64_t rest = bytes & ((1 << 20) - 1);
+    return tenths_of_mebibytes((bytes >> 20) * 10 + ((rest * 10) >> 20));
 }
 
 PackFailure pack_failure(const PackResult& result, const ByteReader& input,
@@ -146,8 +159,8 @@ PackFailure pack_failure(const PackResult& result, const ByteReader& input,
             return failure_of(PackExit::write_failed, output.name(), output.error());
         case PackStatus::memory_limit:
             return failure_of(PackExit::out_of_memory, input.name(),
-                              "a block needs " + mebibytes(result.memory_needed) +
-                                  ", more than the limit of " + mebibytes(limit) +
+                              "a block needs " + mebibytes_up(result.memory_needed) +
+                                  ", more than the limit of " + mebibytes_down(limit) +
                                   " (use --memlimit, a smaller --block-size or a lower level)");
         case PackStatus::out_of_memory:
         case PackStatus::ok:
@@ -170,8 +183,8 @@ PackFailure unpack_failure(const UnpackResult& result, const ByteReader& input,
             return failure_of(PackExit::write_failed, output->name(), output->error());
         case UnpackStatus::memory_limit:
             return failure_of(PackExit::out_of_memory, input.name(),
-                              "a block needs " + mebibytes(result.memory_needed) +
-                                  ", more than the limit of " + mebibytes(limit) +
+                              "a block needs " + mebibytes_up(result.memory_needed) +
+                                  ", more than the limit of " + mebibytes_down(limit) +
                                   " (use --memlimit)");
         case UnpackStatus::out_of_memory:
             return failure_of(PackExit::out_of_memory, input.name(), "out of memory");

@@ -107,6 +107,9 @@ TEST_F(PackFiles, RefusalsAndFailuresChangeNothing) {
         {{"-d", "-f", "flipped.wpk"}, 3, "flipped.wpk", "damaged or truncated"},
         {{"-t", "cut.wpk"}, 3, "cut.wpk", "damaged or truncated"},
         {{"-l", "text.wpk"}, 3, "text.wpk", "not a wordpack archive"},
+        // The need is rounded up and the limit down: never the same number.
+        {{"-t", "--memlimit=6100k", "words.wpk"}, 5, "words.wpk",
+         "a block needs 6.1 MiB, more than the limit of 5.9 MiB"},
         // Only a regular file is replaced: a FIFO or a device already exists without -f, and
         // is refused with it, rather than written into (a FIFO would hang the run).
         {{"-o", "full", "words"}, 2, "full", "already exists"},
