@@ -374,6 +374,9 @@ Bytes as_list(const std::vector<std::string>& lines) {
 }
 
 TEST(GoldenArchives, SizesOfMadeListsDoNotDrift) {
+#if defined(WORDPERM_SANITIZED)
+    GTEST_SKIP() << "an alarm for sizes, which the plain build raises";
+#endif
     const struct {
         const char* name;
         Bytes list;
