@@ -380,6 +380,46 @@ TEST(Pack, RefusalsSayWhy) {
     EXPECT_EQ(unpack(archive, restored, {.memory_limit = 0}), UnpackStatus::ok);
 }
 
+// Packing for the readers of an earlier version uses only that version's models: a list that
+// takes the numeric order, one that takes the context model and one that takes the rewrite model
+// are packed in frames of that version or before, and come back.
+TEST(Pack, PackingForAnEarlierVersionUsesOnlyItsModels) {
+    std::string numbers, text, forms;
+    for (int i = 1; i <= 300; ++i)
+        numbers += std::to_string(i) + "\n";
+    for (int i = 0; i < 3000; ++i)
+        text += "w" + std::to_string(i * 7 % 30) + " w" + std::to_string(i % 30 * 11 % 30) + "\n";
+    for (int i = 0; i < 200; ++i)
+        for (const char* ending : {"ar", "o", "as", "a", "amos", "ais", "am", "ei", "ou", "ado"})
+            forms += "cant" + std::string(1, static_cast<char>('a' + i / 26)) +
+                     static_cast<char>('a' + i % 26) + ending + "\n";
+    const struct {
+        std::string list;
+        std::uint8_t needs;  // the version its order model needs
+    } lists[] = {{numbers, 3}, {text, 4}, {forms, 5}};
+    for (const auto& [list, needs] : lists) {
+        for (std::uint8_t newest = 2; newest <= 6; ++newest) {
+            SCOPED_TRACE(::testing::Message() << "needs " << static_cast<int>(needs)
+                                              << ", newest " << static_cast<int>(newest));
+            const auto version = static_cast<FormatVersion>(newest);
+            const Bytes archive = pack_list(bytes_of(list), {.newest_version = version});
+            ArchiveInfo info;
+            ASSERT_EQ(describe(archive, info), UnpackStatus::ok);
+            ASSERT_EQ(info.blocks.size(), 1u);
+            const FormatVersion got = info.blocks[0].header.version;
+            if (newest == 6)
+                EXPECT_EQ(got, FormatVersion::v6);
+            else if (newest >= needs)
+                EXPECT_EQ(got, static_cast<FormatVersion>(needs));
+            else
+                EXPECT_LT(got, static_cast<FormatVersion>(newest + 1));
+            Bytes restored;
+            ASSERT_EQ(unpack(archive, restored), UnpackStatus::ok);
+            EXPECT_EQ(restored, bytes_of(list));
+        }
+    }
+}
+
 // A frame's version byte is part of what it says: the numeric order in a version 2 frame, a
 // version 3 frame whose first block does not need it, an empty version 3 frame, the set's match
 // model in a version 5 frame and a version 6 frame without it are damaged.
